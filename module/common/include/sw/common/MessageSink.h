@@ -58,8 +58,8 @@ class MessageSink {
 
 // The sink in use: the one last set, or the default stderr sink.
 MessageSink& CurrentMessageSink();
-// Sets the sink in use (not owned; it must outlive its use) and returns the previous one (nullptr when that was
-// the default). nullptr restores the default sink.
+// Sets the sink in use (not owned; it must outlive its use) and returns the previous one (nullptr when that
+// was the default). nullptr restores the default sink.
 MessageSink* SetMessageSink(MessageSink* sink);
 
 // Sets a sink for the lifetime of this object and restores the previous one afterwards.
@@ -82,9 +82,9 @@ class StderrMessageSink : public MessageSink {
   void ShowMessage(const std::string& text) override;
 };
 
-// Records every box, beep and plain message. A box with a single OK button is answered OK. A box that offers a
-// choice (Yes/No, OK/Cancel, ...) takes the next answer of the script, or the default answer once the script is
-// used up.
+// Records every box, beep and plain message. A box with a single OK button is answered OK. A box that offers
+// a choice (Yes/No, OK/Cancel, ...) takes the next answer of the script, or the default answer once the
+// script is used up.
 class RecordingMessageSink : public MessageSink {
  public:
   int ShowBox(const MessageBoxRequest& box) override;
