@@ -1,0 +1,53 @@
+#pragma once
+// The server side of calls by number: a table from (object, call number) to a handler. Objects are named by
+// their name ("Icomm") or by any alias such as their class identifier; names compare without regard to case.
+// A handler receives the arguments as sent and may overwrite any of them; the values of the by-reference ones
+// go back to the caller. An exception thrown by a handler becomes a fault reply carrying its message, so the
+// caller raises exactly that text.
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <shared_mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sw/core/Variant.h"
+#include "sw/dispatch/Wire.h"
+
+namespace sw {
+
+// What a handler knows about the call besides its arguments.
+struct CallContext {
+  std::string object;  // the canonical object name the call resolved to
+  std::int32_t number = 0;
+  std::vector<bool> byRef;  // per argument
+  std::uint64_t connectionId =
+      0;             // distinct per client connection of a TcpServer (0 when dispatched directly)
+  std::string peer;  // "address:port" of the client, when known
+};
+
+using CallHandler = std::function<Variant(CallContext& context, std::vector<Variant>& args)>;
+
+class Dispatcher {
+ public:
+  // Registers (or replaces) the handler of one call number of an object.
+  void Register(std::string_view object, std::int32_t number, CallHandler handler);
+  // Makes `alias` (for example a class identifier) name the same object.
+  void AddAlias(std::string_view alias, std::string_view object);
+  // The canonical name for a name or alias; empty when unknown.
+  std::string Resolve(std::string_view objectOrAlias) const;
+  bool Has(std::string_view objectOrAlias, std::int32_t number) const;
+
+  // Runs the call and builds its reply; never throws. Unknown objects and numbers give a fault reply.
+  ReplyFrame Dispatch(const CallFrame& call, std::uint64_t connectionId = 0,
+                      std::string_view peer = {}) const;
+
+ private:
+  static std::string Key(std::string_view name);
+  mutable std::shared_mutex mutex_;
+  std::map<std::string, std::string> names_;  // upper-cased name or alias -> canonical name
+  std::map<std::pair<std::string, std::int32_t>, CallHandler> handlers_;
+};
+
+}  // namespace sw

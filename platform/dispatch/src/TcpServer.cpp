@@ -1,0 +1,245 @@
+#include "sw/dispatch/TcpServer.h"
+
+#include <asio.hpp>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <thread>
+
+#include "sw/core/Error.h"
+
+namespace sw {
+
+namespace {
+
+class Connection;
+
+// What connections share with the server that owns them.
+struct Hub {
+  const Dispatcher* dispatcher = nullptr;
+  std::uint32_t maxFrameSize = kDefaultMaxFrameSize;
+  std::mutex mutex;
+  std::set<std::shared_ptr<Connection>> open;
+  std::function<void(std::uint64_t)> onDisconnect;
+};
+
+class Connection : public std::enable_shared_from_this<Connection> {
+ public:
+  Connection(asio::ip::tcp::socket socket, std::shared_ptr<Hub> hub, std::uint64_t id)
+      : socket_(std::move(socket)), hub_(std::move(hub)), id_(id) {
+    std::error_code ec;
+    auto remote = socket_.remote_endpoint(ec);
+    if (!ec) peer_ = remote.address().to_string() + ":" + std::to_string(remote.port());
+  }
+
+  void Start() { ReadHeader(); }
+
+  // Closes the socket from any thread; the pending operation then ends with an error and Finish runs.
+  void Close() {
+    asio::post(socket_.get_executor(), [self = shared_from_this()] { self->Shutdown(); });
+  }
+
+ private:
+  void Shutdown() {
+    std::error_code ignored;
+    socket_.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+    socket_.close(ignored);
+  }
+
+  void Finish() {
+    Shutdown();
+    std::function<void(std::uint64_t)> onDisconnect;
+    {
+      std::lock_guard lock(hub_->mutex);
+      if (hub_->open.erase(shared_from_this()) == 0) return;
+      onDisconnect = hub_->onDisconnect;
+    }
+    if (onDisconnect) onDisconnect(id_);
+  }
+
+  void ReadHeader() {
+    asio::async_read(socket_, asio::buffer(header_),
+                     [self = shared_from_this()](std::error_code ec, std::size_t) {
+                       if (ec) return self->Finish();
+                       std::uint32_t length = 0;
+                       try {
+                         length = ParseFrameHeader(self->header_, self->hub_->maxFrameSize);
+                       } catch (const Error&) {
+                         // An oversized or empty length leaves no way to find the next frame: drop the
+                         // connection.
+                         return self->Finish();
+                       }
+                       self->body_.assign(length, '\0');
+                       self->ReadBody();
+                     });
+  }
+
+  void ReadBody() {
+    asio::async_read(socket_, asio::buffer(body_),
+                     [self = shared_from_this()](std::error_code ec, std::size_t) {
+                       if (ec) return self->Finish();
+                       self->Answer();
+                     });
+  }
+
+  void Answer() {
+    ReplyFrame reply;
+    bool closeAfter = false;
+    try {
+      CallFrame call = DecodeCall(body_);
+      reply = hub_->dispatcher->Dispatch(call, id_, peer_);
+    } catch (const std::exception& e) {
+      reply = ReplyFrame::Fault(0, e.what());
+      closeAfter = true;
+    }
+    body_.clear();
+    std::string payload;
+    try {
+      payload = EncodeReply(reply);
+    } catch (const std::exception& e) {
+      payload = EncodeReply(
+          ReplyFrame::Fault(reply.requestId, std::string("Cannot encode the reply: ") + e.what()));
+    }
+    if (payload.size() > hub_->maxFrameSize)
+      payload = EncodeReply(ReplyFrame::Fault(reply.requestId, "The reply exceeds the frame limit"));
+    out_ = FrameHeader(payload.size()) + payload;
+    asio::async_write(socket_, asio::buffer(out_),
+                      [self = shared_from_this(), closeAfter](std::error_code ec, std::size_t) {
+                        self->out_.clear();
+                        if (ec || closeAfter) return self->Finish();
+                        self->ReadHeader();
+                      });
+  }
+
+  asio::ip::tcp::socket socket_;
+  std::shared_ptr<Hub> hub_;
+  std::uint64_t id_;
+  std::string peer_;
+  std::uint8_t header_[kFrameHeaderSize] = {};
+  std::string body_;
+  std::string out_;
+};
+
+}  // namespace
+
+struct TcpServer::Impl {
+  ServerOptions options;
+  std::shared_ptr<Hub> hub = std::make_shared<Hub>();
+  asio::io_context io;
+  std::unique_ptr<asio::ip::tcp::acceptor> acceptor;
+  std::optional<asio::executor_work_guard<asio::io_context::executor_type>> work;
+  std::vector<std::thread> threads;
+  std::atomic<std::uint64_t> accepted{0};
+  std::atomic<bool> running{false};
+  int port = 0;
+
+  void Accept() {
+    acceptor->async_accept([this](std::error_code ec, asio::ip::tcp::socket socket) {
+      if (ec) {
+        if (ec == asio::error::operation_aborted || !acceptor->is_open()) return;
+        return Accept();  // a failed accept (e.g. out of descriptors) must not end the listener
+      }
+      std::error_code ignored;
+      socket.set_option(asio::ip::tcp::no_delay(true), ignored);
+      auto conn = std::make_shared<Connection>(std::move(socket), hub, ++accepted);
+      {
+        std::lock_guard lock(hub->mutex);
+        hub->open.insert(conn);
+      }
+      conn->Start();
+      Accept();
+    });
+  }
+};
+
+TcpServer::TcpServer(const Dispatcher& dispatcher, ServerOptions options) : impl_(std::make_unique<Impl>()) {
+  impl_->options = std::move(options);
+  impl_->hub->dispatcher = &dispatcher;
+  impl_->hub->maxFrameSize = impl_->options.maxFrameSize;
+}
+
+TcpServer::~TcpServer() {
+  Stop();
+}
+
+void TcpServer::Start() {
+  Impl& d = *impl_;
+  if (d.running) return;
+  if (d.options.port < 0 || d.options.port > 65535)
+    throw Error("Cannot listen on port " + std::to_string(d.options.port) + ": out of range");
+  std::error_code ec;
+  asio::ip::address address = asio::ip::make_address(d.options.address, ec);
+  if (ec) throw Error("Cannot listen on " + d.options.address + ": " + ec.message());
+  asio::ip::tcp::endpoint endpoint(address, static_cast<unsigned short>(d.options.port));
+  d.io.restart();
+  auto acceptor = std::make_unique<asio::ip::tcp::acceptor>(d.io);
+  acceptor->open(endpoint.protocol(), ec);
+  if (!ec) acceptor->set_option(asio::socket_base::reuse_address(true), ec);
+  if (!ec) acceptor->bind(endpoint, ec);
+  if (!ec) acceptor->listen(asio::socket_base::max_listen_connections, ec);
+  if (ec)
+    throw Error("Cannot listen on " + d.options.address + ":" + std::to_string(d.options.port) + ": " +
+                ec.message());
+  d.port = acceptor->local_endpoint().port();
+  d.acceptor = std::move(acceptor);
+  d.work.emplace(asio::make_work_guard(d.io));
+  d.Accept();
+  unsigned n = d.options.threads == 0 ? 1 : d.options.threads;
+  for (unsigned i = 0; i < n; ++i) d.threads.emplace_back([&io = d.io] { io.run(); });
+  d.running = true;
+}
+
+void TcpServer::Stop() {
+  Impl& d = *impl_;
+  if (!d.running) return;
+  asio::post(d.io, [&d] {
+    std::error_code ignored;
+    d.acceptor->close(ignored);
+  });
+  CloseAllConnections();
+  // Without the work guard, run() returns once every connection has finished its last handler.
+  d.work.reset();
+  for (std::thread& t : d.threads) t.join();
+  d.threads.clear();
+  {
+    std::lock_guard lock(d.hub->mutex);
+    d.hub->open.clear();
+  }
+  std::error_code ignored;
+  d.acceptor->close(ignored);
+  d.acceptor.reset();
+  d.running = false;
+}
+
+bool TcpServer::IsRunning() const {
+  return impl_->running;
+}
+
+int TcpServer::Port() const {
+  return impl_->port;
+}
+
+std::size_t TcpServer::OpenConnections() const {
+  std::lock_guard lock(impl_->hub->mutex);
+  return impl_->hub->open.size();
+}
+
+std::uint64_t TcpServer::AcceptedConnections() const {
+  return impl_->accepted;
+}
+
+void TcpServer::CloseAllConnections() {
+  std::vector<std::shared_ptr<Connection>> open;
+  {
+    std::lock_guard lock(impl_->hub->mutex);
+    open.assign(impl_->hub->open.begin(), impl_->hub->open.end());
+  }
+  for (auto& c : open) c->Close();
+}
+
+void TcpServer::SetDisconnectHandler(std::function<void(std::uint64_t)> handler) {
+  std::lock_guard lock(impl_->hub->mutex);
+  impl_->hub->onDisconnect = std::move(handler);
+}
+
+}  // namespace sw
