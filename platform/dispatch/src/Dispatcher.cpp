@@ -21,6 +21,12 @@ void Dispatcher::Register(std::string_view object, std::int32_t number, CallHand
   handlers_[{names_.at(Key(object)), number}] = std::move(handler);
 }
 
+void Dispatcher::AddObject(std::string_view object) {
+  if (Trim(object).empty()) throw Error("A dispatch object needs a name");
+  std::unique_lock lock(mutex_);
+  names_.emplace(Key(object), std::string(Trim(object)));
+}
+
 void Dispatcher::AddAlias(std::string_view alias, std::string_view object) {
   std::unique_lock lock(mutex_);
   auto it = names_.find(Key(object));
@@ -41,6 +47,11 @@ bool Dispatcher::Has(std::string_view objectOrAlias, std::int32_t number) const 
   return !object.empty() && handlers_.count({object, number}) != 0;
 }
 
+void Dispatcher::SetFallback(CallHandler handler) {
+  std::unique_lock lock(mutex_);
+  fallback_ = std::move(handler);
+}
+
 ReplyFrame Dispatcher::Dispatch(const CallFrame& call, std::uint64_t connectionId,
                                 std::string_view peer) const {
   CallContext context;
@@ -48,13 +59,16 @@ ReplyFrame Dispatcher::Dispatch(const CallFrame& call, std::uint64_t connectionI
   context.number = call.number;
   context.connectionId = connectionId;
   context.peer = std::string(peer);
-  if (context.object.empty()) return ReplyFrame::Fault(call.requestId, "Unknown object " + call.object);
   CallHandler handler;
   {
     std::shared_lock lock(mutex_);
     auto it = handlers_.find({context.object, call.number});
     if (it != handlers_.end()) handler = it->second;
+    if (!handler) handler = fallback_;
   }
+  if (!handler && context.object.empty())
+    return ReplyFrame::Fault(call.requestId, "Unknown object " + call.object);
+  if (context.object.empty()) context.object = call.object;
   if (!handler)
     return ReplyFrame::Fault(call.requestId,
                              "Unknown call number " + std::to_string(call.number) + " of " + context.object);

@@ -33,11 +33,16 @@ class Dispatcher {
  public:
   // Registers (or replaces) the handler of one call number of an object.
   void Register(std::string_view object, std::int32_t number, CallHandler handler);
+  // Makes an object known without any handler (calls to it reach the fallback).
+  void AddObject(std::string_view object);
   // Makes `alias` (for example a class identifier) name the same object.
   void AddAlias(std::string_view alias, std::string_view object);
   // The canonical name for a name or alias; empty when unknown.
   std::string Resolve(std::string_view objectOrAlias) const;
   bool Has(std::string_view objectOrAlias, std::int32_t number) const;
+  // Answers every call that no registered handler takes, known object or not (test servers record them).
+  // The context's object is then the canonical name when known, else the name as sent.
+  void SetFallback(CallHandler handler);
 
   // Runs the call and builds its reply; never throws. Unknown objects and numbers give a fault reply.
   ReplyFrame Dispatch(const CallFrame& call, std::uint64_t connectionId = 0,
@@ -48,6 +53,7 @@ class Dispatcher {
   mutable std::shared_mutex mutex_;
   std::map<std::string, std::string> names_;  // upper-cased name or alias -> canonical name
   std::map<std::pair<std::string, std::int32_t>, CallHandler> handlers_;
+  CallHandler fallback_;
 };
 
 }  // namespace sw

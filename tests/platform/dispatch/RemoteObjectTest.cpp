@@ -1,0 +1,210 @@
+#include "sw/dispatch/RemoteObject.h"
+
+#include <gtest/gtest.h>
+
+#include <asio.hpp>
+
+#include "sw/core/Error.h"
+#include "sw/dispatch/ServerObjects.h"
+#include "sw/dispatch/TcpServer.h"
+#include "sw/testing/TestServer.h"
+
+namespace sw {
+namespace {
+
+using testing::RawReplyServer;
+using testing::RecordedCall;
+using testing::TestServer;
+
+class RemoteObjectTest : public ::testing::Test {
+ protected:
+  void SetUp() override { server.Start(); }
+  RemoteObject Connect(std::string_view object = kIcommObject) {
+    return RemoteObject("127.0.0.1", server.Port(), std::string(object));
+  }
+  TestServer server;
+};
+
+TEST_F(RemoteObjectTest, ArgumentsArriveInOrderAndByReferenceValuesComeBack) {
+  server.On("Icomm", 341, [](const RecordedCall&, std::vector<Variant>& args) {
+    args[1] = Variant("no error");
+    args[4] = Variant(std::int32_t{3});
+    args[0] = Variant("ignored: passed by value");
+    return Variant(std::int32_t{1});
+  });
+  RemoteObject icomm = Connect(kIcommClassId);
+  Variant text;
+  Variant count(std::int32_t{1});
+  Variant result = icomm.Call(341, {"LOGIN", ByRef(text), std::int32_t{2002}, 45000.5, ByRef(count)});
+
+  EXPECT_EQ(result, Variant(std::int32_t{1}));
+  EXPECT_EQ(text, Variant("no error"));
+  EXPECT_EQ(count, Variant(std::int32_t{3}));
+  ASSERT_EQ(server.CountOf(341), 1u);
+  RecordedCall call = server.CallsOf(341)[0];
+  EXPECT_EQ(call.object, "Icomm");  // the class identifier resolved to the object
+  EXPECT_EQ(call.args,
+            (std::vector<Variant>{"LOGIN", Variant(), std::int32_t{2002}, 45000.5, std::int32_t{1}}));
+  EXPECT_EQ(call.byRef, (std::vector<bool>{false, true, false, false, true}));
+}
+
+TEST_F(RemoteObjectTest, FaultsRaiseExactlyTheirTextAndKeepTheConnection) {
+  server.Fault("Icomm", 302, "类 2002 不存在");
+  RemoteObject icomm = Connect();
+  try {
+    icomm.Call(302, {"L", std::int32_t{2002}, std::int32_t{1}});
+    FAIL() << "no error";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "类 2002 不存在");
+  }
+  EXPECT_TRUE(icomm.IsConnected());
+  EXPECT_NO_THROW(icomm.Call(307, {}));
+  EXPECT_EQ(server.Accepted(), 1u);
+}
+
+TEST(RemoteObject, UnknownObjectOrNumberIsAnErrorOfTheCall) {
+  Dispatcher d;
+  d.Register("Icomm", 307, [](CallContext&, std::vector<Variant>&) { return Variant(std::int16_t{0}); });
+  TcpServer server(d);
+  server.Start();
+  RemoteObject other("127.0.0.1", server.Port(), "NoSuchObject");
+  EXPECT_THROW(other.Call(307, {}), Error);
+  RemoteObject icomm("127.0.0.1", server.Port(), "Icomm");
+  EXPECT_THROW(icomm.Call(999, {}), Error);
+  EXPECT_TRUE(icomm.IsConnected());
+  EXPECT_EQ(icomm.Call(307, {}), Variant(std::int16_t{0}));
+}
+
+TEST_F(RemoteObjectTest, ServerGoneIsAnErrorOfEveryLaterCall) {
+  RemoteObject icomm = Connect();
+  EXPECT_NO_THROW(icomm.Call(307, {}));
+  server.Stop();
+  EXPECT_THROW(icomm.Call(307, {}), Error);
+  EXPECT_FALSE(icomm.IsConnected());
+  server.Restart();
+  EXPECT_THROW(icomm.Call(307, {}), Error);  // a dropped object stays dropped; its owner replaces it
+}
+
+TEST(RemoteObject, ConnectFailuresRaise) {
+  int freePort = 0;
+  {
+    TestServer s;
+    s.Start();
+    freePort = s.Port();
+  }
+  EXPECT_THROW(RemoteObject("127.0.0.1", freePort, "Icomm"), Error);
+  EXPECT_THROW(RemoteObject("127.0.0.1", 0, "Icomm"), Error);
+  EXPECT_THROW(RemoteObject("127.0.0.1", 70000, "Icomm"), Error);
+  EXPECT_THROW(RemoteObject("no-such-host.invalid", 5000, "Icomm"), Error);
+}
+
+// A peer that misbehaves makes the call in progress fail with sw::Error and nothing worse.
+TEST(RemoteObject, BadRepliesAreErrorsOfThatCall) {
+  std::string goodPayload = EncodeReply(ReplyFrame{1, false, "", Variant(std::int32_t{1}), {}});
+  std::string oversized = FrameHeader(kDefaultMaxFrameSize + 1) + "x";
+  std::string garbage = RawReplyServer::Framed("\x01\x02garbage");
+  std::string truncated = RawReplyServer::Framed(goodPayload).substr(0, 9);
+  std::string headerOnly = FrameHeader(100);
+  std::string otherRequest = RawReplyServer::Framed(EncodeReply(ReplyFrame{77, false, "", Variant(), {}}));
+  std::string writesByValue =
+      RawReplyServer::Framed(EncodeReply(ReplyFrame{1, false, "", Variant(), {{0, Variant("x")}}}));
+  struct Case {
+    const char* name;
+    std::string reply;
+  };
+  const std::vector<Case> cases = {
+      {"malformed frame", garbage},
+      {"oversized length", oversized},
+      {"peer closes mid-reply", truncated},
+      {"peer closes after the length", headerOnly},
+      {"peer closes without a reply", ""},
+      {"reply to another request", otherRequest},
+      {"writes back a by-value argument", writesByValue},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RawReplyServer peer(c.reply, /*closeAfterReply=*/true);
+    RemoteObject object("127.0.0.1", peer.Port(), "Icomm");
+    EXPECT_THROW(object.Call(302, {"L"}), Error);
+    EXPECT_FALSE(object.IsConnected());
+    EXPECT_THROW(object.Call(302, {"L"}), Error);
+  }
+  // The same raw server with a well-formed reply works, so the cases above fail for their own reason.
+  RawReplyServer peer(RawReplyServer::Framed(goodPayload), true);
+  RemoteObject object("127.0.0.1", peer.Port(), "Icomm");
+  EXPECT_EQ(object.Call(302, {"L"}), Variant(std::int32_t{1}));
+}
+
+TEST(RemoteObject, ReadTimeoutIsAnErrorOfTheCall) {
+  Dispatcher slow;
+  std::atomic<bool> release{false};
+  slow.Register("Icomm", 1, [&](CallContext&, std::vector<Variant>&) {
+    while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return Variant();
+  });
+  TcpServer server(slow);
+  server.Start();
+  RemoteOptions options;
+  options.readTimeout = std::chrono::milliseconds(50);
+  RemoteObject object("127.0.0.1", server.Port(), "Icomm", options);
+  EXPECT_THROW(object.Call(1, {}), Error);
+  release = true;
+  EXPECT_FALSE(object.IsConnected());
+}
+
+// Raw bytes sent to the server: it answers a malformed call with a fault and drops only that connection;
+// an oversized length drops it without a reply. Other clients keep working.
+TEST(TcpServer, SurvivesMalformedAndOversizedCalls) {
+  TestServer server;
+  server.Reply("Icomm", 307, Variant(std::int16_t{1}));
+  server.Start();
+  RemoteObject healthy("127.0.0.1", server.Port(), "Icomm");
+
+  asio::io_context io;
+  {
+    asio::ip::tcp::socket raw(io);
+    raw.connect({asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(server.Port())});
+    std::string junk = RawReplyServer::Framed("\x01\x01\xff");
+    asio::write(raw, asio::buffer(junk));
+    std::uint8_t header[kFrameHeaderSize];
+    asio::read(raw, asio::buffer(header));
+    std::string body(ParseFrameHeader(header, kDefaultMaxFrameSize), '\0');
+    asio::read(raw, asio::buffer(body));
+    ReplyFrame reply = DecodeReply(body);
+    EXPECT_TRUE(reply.fault);
+    EXPECT_NE(reply.faultText.find("Malformed frame"), std::string::npos);
+    std::error_code ec;
+    char c;
+    asio::read(raw, asio::buffer(&c, 1), ec);
+    EXPECT_EQ(ec, asio::error::eof);
+  }
+  {
+    asio::ip::tcp::socket raw(io);
+    raw.connect({asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(server.Port())});
+    std::string huge = FrameHeader(kDefaultMaxFrameSize + 1);
+    asio::write(raw, asio::buffer(huge));
+    std::error_code ec;
+    char c;
+    asio::read(raw, asio::buffer(&c, 1), ec);
+    EXPECT_TRUE(ec == asio::error::eof || ec == asio::error::connection_reset);
+  }
+  EXPECT_EQ(healthy.Call(307, {}), Variant(std::int16_t{1}));
+}
+
+TEST(Dispatcher, ResolvesAliasesWithoutRegardToCaseAndReportsUnknownCalls) {
+  Dispatcher d;
+  d.Register("Icomm", 307, [](CallContext& c, std::vector<Variant>&) { return Variant(c.object); });
+  d.AddAlias(kIcommClassId, "ICOMM");
+  EXPECT_EQ(d.Resolve("icomm"), "Icomm");
+  EXPECT_EQ(d.Resolve(std::string(kIcommClassId)), "Icomm");
+  EXPECT_EQ(d.Dispatch(CallFrame{1, "{6d1a7c20-4b3e-4f15-9a77-3c2e5b810001}", 307, {}}).result,
+            Variant("Icomm"));
+  ReplyFrame unknownNumber = d.Dispatch(CallFrame{2, "Icomm", 999, {}});
+  EXPECT_TRUE(unknownNumber.fault);
+  EXPECT_EQ(unknownNumber.requestId, 2u);
+  EXPECT_TRUE(d.Dispatch(CallFrame{3, "Other", 307, {}}).fault);
+  EXPECT_THROW(d.AddAlias("x", "Other"), Error);
+}
+
+}  // namespace
+}  // namespace sw

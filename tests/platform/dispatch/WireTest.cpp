@@ -1,0 +1,109 @@
+#include "sw/dispatch/Wire.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "sw/core/Error.h"
+
+namespace sw {
+namespace {
+
+// Every kind of variant survives the codec with its kind, value and bounds.
+TEST(Wire, EveryVariantKindRoundTrips) {
+  const std::vector<Variant> cases = {
+      Variant(),
+      Variant::Null(),
+      Variant(std::int16_t{-12345}),
+      Variant(std::int32_t{std::numeric_limits<std::int32_t>::min()}),
+      Variant(std::int64_t{4294967296123LL}),
+      Variant(-1234.5678e100),
+      Variant(Currency{-123456789}),
+      Variant::Date(45000.75),
+      Variant(true),
+      Variant(false),
+      Variant(""),
+      Variant("函数 GetNewID 出错"),
+      Variant::Bytes(std::string("\0\x01\xff", 3), 0),
+      Variant::Bytes(std::string("abc"), -5),
+      Variant::Bytes(std::string(), 0),
+      Variant::Array({}, 3),
+      Variant::Array({Variant::Bytes("xy"), Variant(std::int32_t{57}), Variant::Array({Variant("in")}, 1)},
+                     0),
+  };
+  for (const Variant& v : cases) {
+    SCOPED_TRACE(VarTypeName(v.Type()));
+    Variant back = DecodeVariant(EncodeVariant(v));
+    EXPECT_EQ(back.Type(), v.Type());
+    EXPECT_EQ(back, v);
+  }
+}
+
+TEST(Wire, CallAndReplyFramesRoundTrip) {
+  CallFrame call{7, "Icomm", 1610809344, {{Variant("login"), false}, {Variant(std::int32_t{0}), true}}};
+  EXPECT_EQ(DecodeCall(EncodeCall(call)), call);
+
+  ReplyFrame reply;
+  reply.requestId = 7;
+  reply.result = Variant::Bytes("packet");
+  reply.written = {{1, Variant(std::int32_t{1})}};
+  EXPECT_EQ(DecodeReply(EncodeReply(reply)), reply);
+
+  ReplyFrame fault = ReplyFrame::Fault(9, "@用户已存在");
+  EXPECT_EQ(DecodeReply(EncodeReply(fault)), fault);
+}
+
+TEST(Wire, MalformedPayloadsRaise) {
+  std::string good = EncodeCall(CallFrame{1, "Icomm", 302, {{Variant("x"), false}}});
+  std::string wrongVersion = good;
+  wrongVersion[0] = 9;
+  std::string wrongKind = good;
+  wrongKind[1] = 7;
+  std::string badTag = EncodeVariant(Variant(std::int32_t{1}));
+  badTag[0] = 42;
+  std::string badBool = EncodeVariant(Variant(true));
+  badBool[1] = 2;
+  // An array claiming four billion elements in a few bytes.
+  std::string hugeArray = EncodeVariant(Variant::Array({}, 0));
+  hugeArray.replace(5, 4, "\xff\xff\xff\xff");
+  // Arrays nested deeper than allowed.
+  std::string deep;
+  for (int i = 0; i <= kMaxVariantDepth + 1; ++i) deep += std::string("\x0b\0\0\0\0\x01\0\0\0", 9);
+  deep += '\0';
+
+  struct Case {
+    const char* name;
+    std::function<void()> decode;
+  };
+  const std::vector<Case> cases = {
+      {"empty", [] { DecodeCall(""); }},
+      {"truncated call", [&] { DecodeCall(good.substr(0, good.size() - 1)); }},
+      {"trailing bytes", [&] { DecodeCall(good + "x"); }},
+      {"wrong version", [&] { DecodeCall(wrongVersion); }},
+      {"unknown kind", [&] { DecodeCall(wrongKind); }},
+      {"reply read as call", [] { DecodeCall(EncodeReply(ReplyFrame{})); }},
+      {"call read as reply", [&] { DecodeReply(good); }},
+      {"unknown variant tag", [&] { DecodeVariant(badTag); }},
+      {"boolean byte 2", [&] { DecodeVariant(badBool); }},
+      {"array count beyond the bytes", [&] { DecodeVariant(hugeArray); }},
+      {"nesting too deep", [&] { DecodeVariant(deep); }},
+      {"text longer than the frame", [] { DecodeVariant(std::string("\x09\x10\0\0\0ab", 7)); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_THROW(c.decode(), Error);
+  }
+}
+
+TEST(Wire, FrameHeaderAppliesTheSizeLimit) {
+  std::string h = FrameHeader(300);
+  std::uint8_t bytes[kFrameHeaderSize];
+  std::copy(h.begin(), h.end(), bytes);
+  EXPECT_EQ(ParseFrameHeader(bytes, 300), 300u);
+  EXPECT_THROW(ParseFrameHeader(bytes, 299), Error);
+  std::uint8_t zero[kFrameHeaderSize] = {0, 0, 0, 0};
+  EXPECT_THROW(ParseFrameHeader(zero, 100), Error);
+}
+
+}  // namespace
+}  // namespace sw
