@@ -16,10 +16,6 @@ constexpr std::uint8_t kFP[64] = {40, 8, 48, 16, 56, 24, 64, 32, 39, 7, 47, 15, 
                                   36, 4, 44, 12, 52, 20, 60, 28, 35, 3, 43, 11, 51, 19, 59, 27,
                                   34, 2, 42, 10, 50, 18, 58, 26, 33, 1, 41, 9,  49, 17, 57, 25};
 
-constexpr std::uint8_t kE[48] = {32, 1,  2,  3,  4,  5,  4,  5,  6,  7,  8,  9,  8,  9,  10, 11,
-                                 12, 13, 12, 13, 14, 15, 16, 17, 16, 17, 18, 19, 20, 21, 20, 21,
-                                 22, 23, 24, 25, 24, 25, 26, 27, 28, 29, 28, 29, 30, 31, 32, 1};
-
 constexpr std::uint8_t kP[32] = {16, 7, 20, 21, 29, 12, 28, 17, 1,  15, 23, 26, 5,  18, 31, 10,
                                  2,  8, 24, 14, 32, 27, 3,  9,  19, 13, 30, 6,  22, 11, 4,  25};
 
@@ -71,17 +67,57 @@ std::uint32_t Rotate28(std::uint32_t v, int n) {
   return ((v << n) | (v >> (28 - n))) & 0x0FFFFFFFu;
 }
 
-// The round function: expansion, key mixing, the eight S-boxes, permutation P.
-std::uint32_t Feistel(std::uint32_t r, std::uint64_t roundKey) {
-  const std::uint64_t x = Permute(r, 32, kE) ^ roundKey;
-  std::uint32_t s = 0;
+// The block function works on tables derived once from the standard's tables: the initial and final
+// permutations as the OR of one entry per input byte, and each S-box with permutation P applied to its
+// output.
+struct BlockTables {
+  std::uint64_t ip[8][256];
+  std::uint64_t fp[8][256];
+  std::uint32_t sp[8][64];  // indexed by the six input bits of the box
+};
+
+const BlockTables& Tables() {
+  static const BlockTables tables = [] {
+    BlockTables t{};
+    for (int byte = 0; byte < 8; ++byte) {
+      for (unsigned v = 0; v < 256; ++v) {
+        const std::uint64_t in = static_cast<std::uint64_t>(v) << (56 - 8 * byte);
+        t.ip[byte][v] = Permute(in, 64, kIP);
+        t.fp[byte][v] = Permute(in, 64, kFP);
+      }
+    }
+    for (int box = 0; box < 8; ++box) {
+      for (unsigned six = 0; six < 64; ++six) {
+        const unsigned row = ((six & 0x20u) >> 4) | (six & 1u);
+        const unsigned col = (six >> 1) & 0x0Fu;
+        const std::uint32_t s = static_cast<std::uint32_t>(kS[box][row * 16 + col]) << (28 - 4 * box);
+        t.sp[box][six] = static_cast<std::uint32_t>(Permute(s, 32, kP));
+      }
+    }
+    return t;
+  }();
+  return tables;
+}
+
+std::uint64_t PermuteBytes(std::uint64_t in, const std::uint64_t (&table)[8][256]) {
+  std::uint64_t out = 0;
+  for (int byte = 0; byte < 8; ++byte) out |= table[byte][(in >> (56 - 8 * byte)) & 0xFFu];
+  return out;
+}
+
+// The round function: expansion, key mixing, the eight S-boxes, permutation P. The expansion gives box n the
+// six bits of R from position 4n to 4n+5 (1-based, wrapping round), which are six consecutive bits of R
+// rotated right by one and written twice.
+std::uint32_t Feistel(std::uint32_t r, std::uint64_t roundKey, const BlockTables& t) {
+  const std::uint32_t rotated = (r >> 1) | (r << 31);
+  const std::uint64_t twice = (static_cast<std::uint64_t>(rotated) << 32) | rotated;
+  std::uint32_t f = 0;
   for (int box = 0; box < 8; ++box) {
-    const unsigned six = static_cast<unsigned>((x >> (42 - 6 * box)) & 0x3Fu);
-    const unsigned row = ((six & 0x20u) >> 4) | (six & 1u);
-    const unsigned col = (six >> 1) & 0x0Fu;
-    s = (s << 4) | kS[box][row * 16 + col];
+    const unsigned six =
+        static_cast<unsigned>(((twice >> (58 - 4 * box)) ^ (roundKey >> (42 - 6 * box))) & 0x3Fu);
+    f |= t.sp[box][six];
   }
-  return static_cast<std::uint32_t>(Permute(s, 32, kP));
+  return f;
 }
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
@@ -124,16 +160,17 @@ void TUDesCrypt::SetKey(std::uint64_t key) {
 
 namespace {
 std::uint64_t Crypt(std::uint64_t block, const std::array<std::uint64_t, 16>& keys, bool decrypt) {
-  const std::uint64_t ip = Permute(block, 64, kIP);
+  const BlockTables& t = Tables();
+  const std::uint64_t ip = PermuteBytes(block, t.ip);
   std::uint32_t l = static_cast<std::uint32_t>(ip >> 32);
   std::uint32_t r = static_cast<std::uint32_t>(ip);
   for (int round = 0; round < 16; ++round) {
-    const std::uint32_t next = l ^ Feistel(r, keys[decrypt ? 15 - round : round]);
+    const std::uint32_t next = l ^ Feistel(r, keys[decrypt ? 15 - round : round], t);
     l = r;
     r = next;
   }
   // The halves are swapped once more before the final permutation.
-  return Permute((static_cast<std::uint64_t>(r) << 32) | l, 64, kFP);
+  return PermuteBytes((static_cast<std::uint64_t>(r) << 32) | l, t.fp);
 }
 }  // namespace
 
