@@ -73,14 +73,19 @@ Variant DecompressPacket(const Variant& packet, std::size_t maxInflated) {
                   (zs.msg ? std::string(" (") + zs.msg + ")" : std::string()));
     }
     if (rc == Z_MEM_ERROR) throw Error("DecompressPacket: out of memory while inflating");
+    if (rc != Z_OK && rc != Z_BUF_ERROR && rc != Z_STREAM_END) {
+      throw Error("DecompressPacket: zlib failed (" + std::to_string(rc) + ")");
+    }
     if (out.size() + got > maxInflated) {
       throw Error("DecompressPacket: the packet inflates to more than " + std::to_string(maxInflated) +
                   " bytes; refused");
     }
     out.insert(out.end(), chunk, chunk + got);
     if (rc == Z_STREAM_END) break;
-    if (got == 0 && zs.avail_in == 0) throw Error("DecompressPacket: the zlib stream is truncated");
-    if (rc == Z_BUF_ERROR && got == 0) throw Error("DecompressPacket: the zlib stream is truncated");
+    // No more input, or no progress possible with it: the stream ends before its end mark and checksum.
+    if (got == 0 && (zs.avail_in == 0 || rc == Z_BUF_ERROR)) {
+      throw Error("DecompressPacket: the zlib stream is truncated");
+    }
   }
   return Variant::Bytes(std::move(out), 0);
 }
