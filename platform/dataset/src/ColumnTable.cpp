@@ -201,22 +201,23 @@ void Column::AppendNull() {
 }
 
 void Column::AppendCopy(const Column& from, std::size_t row) {
-  std::size_t dst = rows_++;
-  if ((dst >> 6) >= nulls_.size()) nulls_.push_back(0);
-  SetNullBit(dst, from.IsNull(row));
+  // `from` may be this column: sizes are taken before growing and data pointers after.
+  bool null = from.IsNull(row);
   if (storage_ == TStorage::Bytes) {
-    std::string_view b = from.GetBytes(row);
-    if (arena_.size() + b.size() > std::numeric_limits<std::uint32_t>::max()) {
-      --rows_;
-      throw Error("Text column is larger than 4 GB");
-    }
-    arena_.append(b);
+    std::uint32_t start = from.offsets_[row], len = from.offsets_[row + 1] - start;
+    std::size_t old = arena_.size();
+    if (old + len > std::numeric_limits<std::uint32_t>::max()) throw Error("Text column is larger than 4 GB");
+    arena_.resize(old + len);
+    std::memcpy(arena_.data() + old, from.arena_.data() + start, len);
     offsets_.push_back(static_cast<std::uint32_t>(arena_.size()));
   } else {
-    std::size_t w = StorageWidth(storage_);
-    fixed_.insert(fixed_.end(), from.fixed_.begin() + static_cast<std::ptrdiff_t>(row * w),
-                  from.fixed_.begin() + static_cast<std::ptrdiff_t>((row + 1) * w));
+    std::size_t w = StorageWidth(storage_), old = fixed_.size();
+    fixed_.resize(old + w);
+    std::memcpy(fixed_.data() + old, from.fixed_.data() + row * w, w);
   }
+  std::size_t dst = rows_++;
+  if ((dst >> 6) >= nulls_.size()) nulls_.push_back(0);
+  SetNullBit(dst, null);
 }
 
 void Column::PopBack() {
@@ -407,6 +408,16 @@ void ColumnTable::AddColumn(const TFieldDef& def) {
   defs_.push_back(def);
 }
 
+void ColumnTable::AddNullColumn(const TFieldDef& def) {
+  if (Trim(def.Name).empty()) throw Error("Field name is empty");
+  if (IndexOf(def.Name) >= 0) throw Error("Duplicate field name '" + def.Name + "'");
+  Column c(def.DataType);
+  c.Reserve(rows_);
+  for (std::size_t i = 0; i < rows_; ++i) c.AppendNull();
+  columns_.push_back(std::move(c));
+  defs_.push_back(def);
+}
+
 std::uint32_t ColumnTable::AppendNullRow() {
   if (rows_ >= std::numeric_limits<std::uint32_t>::max() - 1) throw Error("Too many rows");
   for (auto& c : columns_) c.AppendNull();
@@ -415,6 +426,11 @@ std::uint32_t ColumnTable::AppendNullRow() {
 
 std::uint32_t ColumnTable::AppendCopy(const ColumnTable& from, std::uint32_t row) {
   if (rows_ >= std::numeric_limits<std::uint32_t>::max() - 1) throw Error("Too many rows");
+  if (from.columns_.size() < columns_.size()) throw Error("Row copy between tables of different fields");
+  for (std::size_t i = 0; i < columns_.size(); ++i) {
+    if (from.columns_[i].Type() != columns_[i].Type())
+      throw Error("Row copy between tables of different fields");
+  }
   std::size_t done = 0;
   try {
     for (; done < columns_.size(); ++done) columns_[done].AppendCopy(from.columns_[done], row);

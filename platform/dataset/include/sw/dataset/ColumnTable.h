@@ -112,7 +112,8 @@ class ColumnTable {
   // Index of a column by name without regard to case; -1 when absent.
   int IndexOf(std::string_view name) const;
 
-  void AddColumn(const TFieldDef& def);  // only while the table has no rows
+  void AddColumn(const TFieldDef& def);      // only while the table has no rows
+  void AddNullColumn(const TFieldDef& def);  // any time: the new column is null in every row
   std::uint32_t AppendNullRow();
   // Appends a copy of `row` of `from`, whose columns must match this table's in number and kind.
   std::uint32_t AppendCopy(const ColumnTable& from, std::uint32_t row);
