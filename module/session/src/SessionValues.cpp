@@ -1,0 +1,112 @@
+#include "sw/session/SessionValues.h"
+
+#include <array>
+#include <functional>
+
+#include "sw/core/Error.h"
+#include "sw/core/Text.h"
+#include "sw/hostvars/HostVars.h"
+
+namespace sw {
+
+int GetAppServerPort() {
+  std::optional<std::int64_t> port = TryStrToInt64(GetStringByName("AppServerPort"));
+  if (!port || *port < INT32_MIN || *port > INT32_MAX) return 0;
+  return static_cast<int>(*port);
+}
+
+std::string GetAppServerIp() {
+  return GetStringByName("AppServerIp");
+}
+std::string GetCurLoginID() {
+  return GetStringByName("LoginId");
+}
+std::string GetCurOrgCode() {
+  return GetStringByName("OrgCode");
+}
+std::string GetCurOrgName() {
+  return GetStringByName("OrgName");
+}
+std::string GetCurInOrgCode() {
+  return GetStringByName("InOrgCode");
+}
+std::string GetCurDepCode() {
+  return GetStringByName("DepCode");
+}
+std::string GetCurDepName() {
+  return GetStringByName("DepName");
+}
+
+std::string GetCurUserCode() {
+  std::string code, name;
+  GetUserInfor(code, name);
+  return code;
+}
+
+std::string GetCurUserName() {
+  std::string code, name;
+  GetUserInfor(code, name);
+  return name;
+}
+
+std::int64_t GetCurUserID() {
+  std::string text = GetStringByName("UserId");
+  std::optional<std::int64_t> id = TryStrToInt64(text);
+  if (!id) throw Error("'" + text + "' is not a valid integer value");
+  return *id;
+}
+
+std::string GetCurNkOrgCode() {
+  return GetStringByName("NkOrgCode");
+}
+std::string GetCurNkOrgName() {
+  return GetStringByName("NkOrgName");
+}
+std::string GetCurDutyCode() {
+  return GetStringByName("DutyCode");
+}
+std::string GetCurOrgType() {
+  return GetStringByName("OrgType");
+}
+std::string GetCurCkCode() {
+  return GetStringByName("CkCode");
+}
+std::string GetCurCkName() {
+  return GetStringByName("CkName");
+}
+std::string GetMainHandle() {
+  return GetStringByName("MainHandle");
+}
+
+bool ResolveSessionValue(std::string_view name, std::string& value) {
+  struct Row {
+    std::string_view name;
+    std::string (*read)();
+  };
+  static constexpr std::array<Row, 16> kNames = {{
+      {"CurOrgCode", GetCurOrgCode},
+      {"CurOrgName", GetCurOrgName},
+      {"CurInOrgCode", GetCurInOrgCode},
+      {"CurDepCode", GetCurDepCode},
+      {"CurDepName", GetCurDepName},
+      {"CurUserID", [] { return IntToStr(GetCurUserID()); }},
+      {"CurUserCode", GetCurUserCode},
+      {"CurUserName", GetCurUserName},
+      {"CurNkOrgCode", GetCurNkOrgCode},
+      {"CurNkOrgName", GetCurNkOrgName},
+      {"CurCkCode", GetCurCkCode},
+      {"CurCkName", GetCurCkName},
+      {"CurDutyCode", GetCurDutyCode},
+      {"CurOrgType", GetCurOrgType},
+      {"CurLoginID", GetCurLoginID},
+      {"DataBaseType", [] { return IntToStr(GetNkDataBaseType()); }},
+  }};
+  for (const Row& row : kNames)
+    if (row.name == name) {
+      value = row.read();
+      return true;
+    }
+  return false;
+}
+
+}  // namespace sw
