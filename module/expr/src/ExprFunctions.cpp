@@ -69,6 +69,7 @@ Variant TFunc::SumSkipping(bool skip) {
     ~Restore() { e.skipping_ = previous; }
   } restore{e, e.skipping_};
   e.skipping_ = e.skipping_ || skip;
+  e.NextToken();  // the branch is read from its first token on with Skipping set
   return e.Sum();
 }
 
@@ -278,12 +279,10 @@ void TFRTrim::Calculate(Variant& value) {
 void TFIIF::Calculate(Variant& value) {
   const bool c = ReadCondition();
   if (!AtDelimiter(",")) Fail("条件表达式后缺少分格符\",\"");
-  Next();
   Variant whenTrue = SumSkipping(!c);
   Variant whenFalse;
   if (!AtDelimiter(")")) {
     if (!AtDelimiter(",")) Fail("真值表达式值后缺少分格符\",\"");
-    Next();
     whenFalse = SumSkipping(c);
   }
   value = c ? std::move(whenTrue) : std::move(whenFalse);

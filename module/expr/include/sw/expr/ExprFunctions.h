@@ -39,7 +39,8 @@ class TFunc : public TVCFItem {
 
   // The condition of IIF, starting at the current token.
   bool ReadCondition();
-  // A sum parsed with Skipping on when `skip` (or already on); the previous setting is restored afterwards.
+  // Called with "," current: reads the next token and parses a sum, both with Skipping on when `skip` (or
+  // already on); the previous setting is restored afterwards, also when an error passes.
   Variant SumSkipping(bool skip);
 
   bool AtDelimiter(std::string_view text) const;
