@@ -349,6 +349,7 @@ TField& TClientDataSet::FieldByName(std::string_view name) const {
 
 std::uint32_t TClientDataSet::CurrentRow() const {
   if (filterRow_ != kNone) return filterRow_;
+  if (!displayRows_.empty()) return displayRows_.back();
   if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) return editRow_;
   if (state_ == TDataSetState::dsInactive) return kNone;
   const auto& v = View();
@@ -536,6 +537,20 @@ int TClientDataSet::MoveBy(int distance) {
   if (distance > 0 && moved != distance) eof_ = true;
   if (distance < 0 && moved != distance) bof_ = true;
   return moved;
+}
+
+void TClientDataSet::BeginDisplayRecord(int recNo) const {
+  const int n = RecordCount();
+  if (recNo < 1 || recNo > n) {
+    throw Error("Record " + std::to_string(recNo) + " is out of range 1.." + std::to_string(n));
+  }
+  const auto pos = static_cast<std::size_t>(recNo - 1);
+  const bool editing = state_ == TDataSetState::dsEdit && pos == pos_;
+  displayRows_.push_back(editing ? editRow_ : rowOf_[View()[pos]]);
+}
+
+void TClientDataSet::EndDisplayRecord() const {
+  if (!displayRows_.empty()) displayRows_.pop_back();
 }
 
 void TClientDataSet::SetRecNo(int recNo) {

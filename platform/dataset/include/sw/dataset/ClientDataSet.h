@@ -228,6 +228,12 @@ class TClientDataSet {
   void SetRecNo(int recNo);
   int RecordCount() const;
   bool IsEmpty() const { return RecordCount() == 0; }
+  // Field reads (values, texts, get-text handlers) come from the visible record `recNo` (1-based) until the
+  // matching EndDisplayRecord, without moving the cursor, running hooks or telling observers: grids paint their
+  // rows this way. The record being edited shows its pending values. Calls nest. Raises sw::Error outside
+  // 1..RecordCount.
+  void BeginDisplayRecord(int recNo) const;
+  void EndDisplayRecord() const;
 
   // ---- Editing ----
   void Append();
@@ -409,6 +415,7 @@ class TClientDataSet {
   std::size_t insertAt_ = 0;  // position in natural_ of a pending insert
   bool modified_ = false;
   std::uint32_t filterRow_ = UINT32_MAX;  // candidate row while the record filter runs
+  mutable std::vector<std::uint32_t> displayRows_;  // rows read by BeginDisplayRecord, innermost last
 
   int disableCount_ = 0;
   bool heldChange_ = false;
