@@ -1,0 +1,57 @@
+#include "sw/appserver/Db.h"
+
+#include "DbBackends.h"
+#include "sw/core/Error.h"
+#include "sw/core/Text.h"
+
+namespace sw::appserver {
+
+int DbResult::ColumnIndex(std::string_view name) const {
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    if (SameText(columns[i].name, name)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+// SQLite takes the write lock at once: a deferred transaction that reads first and writes later can fail with
+// "database is locked" when another connection wrote in between, which the busy timeout cannot resolve.
+void DbConnection::Begin() {
+  Execute(Dialect() == DbDialect::Sqlite ? "BEGIN IMMEDIATE" : "BEGIN");
+}
+void DbConnection::Commit() {
+  Execute("COMMIT");
+}
+void DbConnection::Rollback() {
+  Execute("ROLLBACK");
+}
+
+DbTransaction::DbTransaction(DbConnection& db) : db_(db) {
+  db_.Begin();
+}
+
+DbTransaction::~DbTransaction() {
+  if (done_) return;
+  try {
+    db_.Rollback();
+  } catch (...) {
+    // The connection is broken; the backend drops the transaction with it.
+  }
+}
+
+void DbTransaction::Commit() {
+  db_.Commit();
+  done_ = true;
+}
+
+std::unique_ptr<DbConnector> OpenDbConnector(const std::string& url) {
+  const std::string trimmed = Trim(url);
+  if (StartsWithText(trimmed, "sqlite://")) return MakeSqliteConnector(trimmed.substr(9));
+  if (StartsWithText(trimmed, "sqlite:")) return MakeSqliteConnector(trimmed.substr(7));
+  if (StartsWithText(trimmed, "postgresql://") || StartsWithText(trimmed, "postgres://")) {
+    return MakePostgresConnector(trimmed);
+  }
+  if (StartsWithText(trimmed, "postgresql:")) return MakePostgresConnector(trimmed.substr(11));
+  throw Error("unknown database location \"" + url + "\": use sqlite:FILE or postgresql://...");
+}
+
+}  // namespace sw::appserver

@@ -1,0 +1,229 @@
+// The embedded backend: one SQLite file in WAL mode, shared by the server's workers through a connection
+// each.
+#include <sqlite3.h>
+
+#include <chrono>
+#include <string>
+
+#include "DbBackends.h"
+#include "DbValues.h"
+#include "sw/core/Error.h"
+#include "sw/core/Text.h"
+
+namespace sw::appserver {
+namespace {
+
+constexpr int kBusyTimeoutMs = 10000;
+
+DbColumnType TypeFromDecl(const char* decl) {
+  if (decl == nullptr) return DbColumnType::Null;
+  const std::string d = UpperCase(decl);
+  if (d.find("INT") != std::string::npos) return DbColumnType::Integer;
+  if (d.find("REAL") != std::string::npos || d.find("FLOA") != std::string::npos ||
+      d.find("DOUB") != std::string::npos || d.find("NUMERIC") != std::string::npos) {
+    return DbColumnType::Float;
+  }
+  if (d.find("BLOB") != std::string::npos || d.find("BYTEA") != std::string::npos) return DbColumnType::Blob;
+  return DbColumnType::Text;
+}
+
+DbColumnType TypeFromValue(int sqliteType) {
+  switch (sqliteType) {
+    case SQLITE_INTEGER:
+      return DbColumnType::Integer;
+    case SQLITE_FLOAT:
+      return DbColumnType::Float;
+    case SQLITE_BLOB:
+      return DbColumnType::Blob;
+    case SQLITE_NULL:
+      return DbColumnType::Null;
+    default:
+      return DbColumnType::Text;
+  }
+}
+
+class Statement {
+ public:
+  Statement(sqlite3* db, std::string_view sql, const char** tail) {
+    if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, tail) != SQLITE_OK) {
+      throw Error(sqlite3_errmsg(db));
+    }
+  }
+  ~Statement() { sqlite3_finalize(stmt_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  sqlite3_stmt* get() const { return stmt_; }
+
+ private:
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+class SqliteConnection final : public DbConnection {
+ public:
+  explicit SqliteConnection(const std::string& file) {
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+    if (sqlite3_open_v2(file.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+      const std::string msg = db_ ? sqlite3_errmsg(db_) : "out of memory";
+      sqlite3_close(db_);
+      throw Error("cannot open the database file \"" + file + "\": " + msg);
+    }
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    sqlite3_progress_handler(db_, 10000, &SqliteConnection::Progress, this);
+    ExecuteScript("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
+  }
+  ~SqliteConnection() override { sqlite3_close(db_); }
+
+  DbDialect Dialect() const override { return DbDialect::Sqlite; }
+
+  DbResult Execute(std::string_view sql, const std::vector<Variant>& params) override {
+    const char* tail = nullptr;
+    Statement st(db_, sql, &tail);
+    if (st.get() == nullptr) throw Error("empty statement");
+    if (tail != nullptr && !Trim(std::string_view(tail, sql.data() + sql.size() - tail)).empty()) {
+      const std::string rest = Trim(std::string_view(tail, sql.data() + sql.size() - tail));
+      if (rest != ";") throw Error("only one statement may be run at a time");
+    }
+    const int expected = sqlite3_bind_parameter_count(st.get());
+    if (expected != static_cast<int>(params.size())) {
+      throw Error("statement expects " + IntToStr(expected) + " parameters, got " + IntToStr(params.size()));
+    }
+    for (std::size_t i = 0; i < params.size(); ++i) Bind(st.get(), static_cast<int>(i) + 1, params[i]);
+
+    DbResult result;
+    const int ncol = sqlite3_column_count(st.get());
+    for (int c = 0; c < ncol; ++c) {
+      result.columns.push_back(
+          {sqlite3_column_name(st.get(), c), TypeFromDecl(sqlite3_column_decltype(st.get(), c))});
+    }
+    StartClock();
+    for (;;) {
+      const int rc = sqlite3_step(st.get());
+      if (rc == SQLITE_DONE) break;
+      if (rc != SQLITE_ROW) {
+        if (rc == SQLITE_INTERRUPT && timedOut_)
+          throw Error("statement cancelled: it ran longer than allowed");
+        throw Error(sqlite3_errmsg(db_));
+      }
+      std::vector<Variant> row;
+      row.reserve(ncol);
+      for (int c = 0; c < ncol; ++c) row.push_back(Read(st.get(), c, result.columns[c]));
+      result.rows.push_back(std::move(row));
+    }
+    StopClock();
+    for (auto& col : result.columns) {
+      if (col.type == DbColumnType::Null) col.type = DbColumnType::Text;
+    }
+    if (ncol == 0) result.affected = sqlite3_changes64(db_);
+    return result;
+  }
+
+  void ExecuteScript(std::string_view sql) override {
+    char* err = nullptr;
+    const std::string text(sql);
+    if (sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+      const std::string msg = err ? err : sqlite3_errmsg(db_);
+      sqlite3_free(err);
+      throw Error(msg);
+    }
+  }
+
+  void SetStatementTimeout(std::chrono::milliseconds timeout) override { timeout_ = timeout; }
+  bool IsHealthy() override { return true; }
+
+ private:
+  static int Progress(void* self) {
+    auto* c = static_cast<SqliteConnection*>(self);
+    if (!c->running_ || c->timeout_.count() <= 0) return 0;
+    if (std::chrono::steady_clock::now() - c->started_ > c->timeout_) {
+      c->timedOut_ = true;
+      return 1;
+    }
+    return 0;
+  }
+  void StartClock() {
+    started_ = std::chrono::steady_clock::now();
+    timedOut_ = false;
+    running_ = true;
+  }
+  void StopClock() { running_ = false; }
+
+  void Bind(sqlite3_stmt* st, int i, const Variant& v) {
+    int rc = SQLITE_OK;
+    switch (v.Type()) {
+      case VarType::Empty:
+      case VarType::Null:
+        rc = sqlite3_bind_null(st, i);
+        break;
+      case VarType::Int16:
+      case VarType::Int32:
+      case VarType::Int64:
+        rc = sqlite3_bind_int64(st, i, v.ToInt64());
+        break;
+      case VarType::Double:
+      case VarType::Currency:
+        rc = sqlite3_bind_double(st, i, v.ToDouble());
+        break;
+      case VarType::ByteArray: {
+        const auto& b = v.AsBytes().bytes;
+        rc = sqlite3_bind_blob64(st, i, b.data(), b.size(), SQLITE_TRANSIENT);
+        break;
+      }
+      case VarType::Array:
+        throw Error("an array cannot be a statement parameter");
+      default: {
+        const std::string text = DbParamText(v);
+        rc = sqlite3_bind_text64(st, i, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+        break;
+      }
+    }
+    if (rc != SQLITE_OK) throw Error(sqlite3_errmsg(db_));
+  }
+
+  static Variant Read(sqlite3_stmt* st, int c, DbColumn& col) {
+    const int t = sqlite3_column_type(st, c);
+    if (col.type == DbColumnType::Null && t != SQLITE_NULL) col.type = TypeFromValue(t);
+    switch (t) {
+      case SQLITE_NULL:
+        return Variant::Null();
+      case SQLITE_INTEGER:
+        return Variant(static_cast<std::int64_t>(sqlite3_column_int64(st, c)));
+      case SQLITE_FLOAT:
+        return Variant(sqlite3_column_double(st, c));
+      case SQLITE_BLOB: {
+        const auto* p = static_cast<const char*>(sqlite3_column_blob(st, c));
+        return Variant::Bytes(std::string_view(p ? p : "", sqlite3_column_bytes(st, c)));
+      }
+      default: {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+        return Variant(std::string(p ? p : "", sqlite3_column_bytes(st, c)));
+      }
+    }
+  }
+
+  sqlite3* db_ = nullptr;
+  std::chrono::milliseconds timeout_{0};
+  std::chrono::steady_clock::time_point started_;
+  bool running_ = false;
+  bool timedOut_ = false;
+};
+
+class SqliteConnector final : public DbConnector {
+ public:
+  explicit SqliteConnector(std::string file) : file_(std::move(file)) {
+    if (Trim(file_).empty() || file_ == ":memory:") throw Error("an SQLite database needs a file name");
+  }
+  DbDialect Dialect() const override { return DbDialect::Sqlite; }
+  std::unique_ptr<DbConnection> Connect() override { return std::make_unique<SqliteConnection>(file_); }
+  std::string Describe() const override { return "sqlite:" + file_; }
+
+ private:
+  std::string file_;
+};
+
+}  // namespace
+
+std::unique_ptr<DbConnector> MakeSqliteConnector(const std::string& file) {
+  return std::make_unique<SqliteConnector>(file);
+}
+
+}  // namespace sw::appserver

@@ -1,0 +1,23 @@
+#pragma once
+// Shared helpers of the application server tests: temporary directories, the throwaway PostgreSQL cluster
+// (scripts/pg-test-cluster) and a fresh database per test.
+#include <optional>
+#include <string>
+
+namespace sw::appserver::test {
+
+// A new empty directory under the system's temporary directory.
+std::string MakeTempDir(const std::string& tag);
+
+// The URL of a maintenance database of the test cluster: SW_PG_URL when set, else the cluster the script
+// starts; nullopt when no PostgreSQL server binaries are installed (the tests then skip).
+std::optional<std::string> PgAdminUrl();
+
+// A newly created, empty database on the test cluster; its URL. Dropped when the process ends.
+std::string FreshPgDatabase();
+
+// "sqlite:<temp file>" or a fresh PostgreSQL database for a backend name ("sqlite", "postgres"); nullopt when
+// that backend is not available here.
+std::optional<std::string> FreshDatabaseUrl(const std::string& backend);
+
+}  // namespace sw::appserver::test
