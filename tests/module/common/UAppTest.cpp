@@ -83,8 +83,10 @@ TEST(MessageBoxes, TheSinkIsReplaceableAndRestored) {
   EXPECT_EQ(inner.Messages(), std::vector<std::string>{"plain"});
   ASSERT_EQ(outer.Boxes().size(), 1u);
   EXPECT_EQ(outer.Boxes()[0].text, "outer");
-  // Without a sink of ours the default one answers No to a question.
-  EXPECT_EQ(dynamic_cast<StderrMessageSink*>(&CurrentMessageSink()) != nullptr, true);
+  // Without a sink of ours the default one writes to stderr and answers No to a question, OK to the rest.
+  EXPECT_NE(dynamic_cast<StderrMessageSink*>(&CurrentMessageSink()), nullptr);
+  EXPECT_FALSE(TUApp().Confirm("unanswered"));
+  EXPECT_EQ(TUApp().MsgBox("noted", mb::kOk | mb::kIconInformation), id::kOk);
 }
 
 // A program directory of its own for each test, removed afterwards.
