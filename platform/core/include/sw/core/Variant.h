@@ -52,7 +52,7 @@ struct ByteArray {
 struct VariantArray {
   std::int32_t low = 0;
   std::vector<Variant> items;
-  std::int32_t High() const { return low + static_cast<std::int32_t>(items.size()) - 1; }
+  std::int32_t High() const;  // defined below, where Variant is complete
   // Element by its index within the bounds; throws sw::Error outside them.
   const Variant& At(std::int32_t index) const;
   Variant& At(std::int32_t index);
@@ -128,6 +128,10 @@ class Variant {
                bool, std::string, ByteArray, VariantArray>
       v_;
 };
+
+inline std::int32_t VariantArray::High() const {
+  return low + static_cast<std::int32_t>(items.size()) - 1;
+}
 
 inline bool operator==(const VariantArray& a, const VariantArray& b) {
   return a.low == b.low && a.items == b.items;
