@@ -934,7 +934,8 @@ void TClientDataSet::PositionAfterChange(std::uint32_t id, std::size_t fallbackP
     if (it != view_.end()) view_.erase(it);
     auto at = std::upper_bound(view_.begin(), view_.end(), id,
                                [this](std::uint32_t a, std::uint32_t b) { return Less(a, b); });
-    pos_ = static_cast<std::size_t>(view_.insert(at, id) - view_.begin());
+    pos_ = static_cast<std::size_t>(at - view_.begin());
+    view_.insert(at, id);
   } else {
     pos_ = fallbackPos;
     RebuildView(false);

@@ -502,6 +502,18 @@ const std::vector<TFieldDef>& PacketWriter::Fields() const {
   return table_->Defs();
 }
 
+template <class SetFn>
+void PacketWriter::Put(SetFn&& set) {
+  CheckOpenRow();
+  try {
+    set(table_->Col(column_), table_->RowCount() - 1);
+  } catch (...) {
+    if (column_ == 0) table_->PopBack();  // a row that never got a value is not kept
+    throw;
+  }
+  ++column_;
+}
+
 void PacketWriter::CheckOpenRow() {
   if (table_->ColumnCount() == 0) throw Error("Packet has no fields");
   if (column_ >= table_->ColumnCount()) throw Error("Row has more values than the packet has fields");
@@ -509,60 +521,47 @@ void PacketWriter::CheckOpenRow() {
 }
 
 void PacketWriter::AddNull() {
-  CheckOpenRow();
-  ++column_;
+  Put([](Column&, std::size_t) {});
 }
 
 void PacketWriter::AddInt(std::int64_t v) {
-  CheckOpenRow();
-  Column& c = table_->Col(column_);
-  if (c.Type() == TFieldType::ftLargeint) {
-    c.SetInt(table_->RowCount() - 1, v);
-  } else {
-    c.Set(table_->RowCount() - 1, Variant(v));
-  }
-  ++column_;
+  Put([v](Column& c, std::size_t row) {
+    if (c.Type() == TFieldType::ftLargeint) {
+      c.SetInt(row, v);
+    } else {
+      c.Set(row, Variant(v));
+    }
+  });
 }
 
 void PacketWriter::AddFloat(double v) {
-  CheckOpenRow();
-  table_->Col(column_).Set(table_->RowCount() - 1, Variant(v));
-  ++column_;
+  Put([v](Column& c, std::size_t row) { c.Set(row, Variant(v)); });
 }
 
 void PacketWriter::AddCurrency(Currency v) {
-  CheckOpenRow();
-  table_->Col(column_).Set(table_->RowCount() - 1, Variant(v));
-  ++column_;
+  Put([v](Column& c, std::size_t row) { c.Set(row, Variant(v)); });
 }
 
 void PacketWriter::AddBool(bool v) {
-  CheckOpenRow();
-  table_->Col(column_).Set(table_->RowCount() - 1, Variant(v));
-  ++column_;
+  Put([v](Column& c, std::size_t row) { c.Set(row, Variant(v)); });
 }
 
 void PacketWriter::AddDateTime(TDateTime v) {
-  CheckOpenRow();
-  table_->Col(column_).Set(table_->RowCount() - 1, Variant::Date(v));
-  ++column_;
+  Put([v](Column& c, std::size_t row) { c.Set(row, Variant::Date(v)); });
 }
 
 void PacketWriter::AddText(std::string_view v) {
-  CheckOpenRow();
-  Column& c = table_->Col(column_);
-  if (c.Storage() == TStorage::Bytes) {
-    c.SetBytes(table_->RowCount() - 1, v);
-  } else {
-    c.Set(table_->RowCount() - 1, Variant(v));
-  }
-  ++column_;
+  Put([v](Column& c, std::size_t row) {
+    if (c.Storage() == TStorage::Bytes) {
+      c.SetBytes(row, v);
+    } else {
+      c.Set(row, Variant(v));
+    }
+  });
 }
 
 void PacketWriter::Add(const Variant& v) {
-  CheckOpenRow();
-  table_->Col(column_).Set(table_->RowCount() - 1, v);
-  ++column_;
+  Put([&v](Column& c, std::size_t row) { c.Set(row, v); });
 }
 
 void PacketWriter::EndRow() {

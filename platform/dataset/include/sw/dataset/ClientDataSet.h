@@ -229,9 +229,9 @@ class TClientDataSet {
   int RecordCount() const;
   bool IsEmpty() const { return RecordCount() == 0; }
   // Field reads (values, texts, get-text handlers) come from the visible record `recNo` (1-based) until the
-  // matching EndDisplayRecord, without moving the cursor, running hooks or telling observers: grids paint their
-  // rows this way. The record being edited shows its pending values. Calls nest. Raises sw::Error outside
-  // 1..RecordCount.
+  // matching EndDisplayRecord, without moving the cursor, running hooks or telling observers: grids paint
+  // their rows this way. The record being edited shows its pending values. Calls nest. Raises sw::Error
+  // outside 1..RecordCount.
   void BeginDisplayRecord(int recNo) const;
   void EndDisplayRecord() const;
 
@@ -414,7 +414,7 @@ class TClientDataSet {
   std::uint32_t editId_ = UINT32_MAX;
   std::size_t insertAt_ = 0;  // position in natural_ of a pending insert
   bool modified_ = false;
-  std::uint32_t filterRow_ = UINT32_MAX;  // candidate row while the record filter runs
+  std::uint32_t filterRow_ = UINT32_MAX;            // candidate row while the record filter runs
   mutable std::vector<std::uint32_t> displayRows_;  // rows read by BeginDisplayRecord, innermost last
 
   int disableCount_ = 0;

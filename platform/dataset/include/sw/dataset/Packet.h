@@ -64,6 +64,8 @@ class PacketWriter {
 
  private:
   void CheckOpenRow();
+  template <class SetFn>
+  void Put(SetFn&& set);
   std::unique_ptr<ColumnTable> table_;
   std::size_t column_ = 0;  // next field of the current row
 };
