@@ -9,6 +9,7 @@
 #include "ModuleLibrary.h"
 #include "sw/core/Error.h"
 #include "sw/core/Text.h"
+#include "sw/hostvars/HostVars.h"
 #include "sw/ui/Application.h"
 #include "sw/ui/QtText.h"
 
@@ -48,6 +49,7 @@ HostWindow::HostWindow(TApplication& app, ModuleLibrary* module) : app_(app), mo
 }
 
 HostWindow::~HostWindow() {
+  if (mainHandle_ != 0) SetCopyDataReceiver(0, nullptr);
   // The forms go before the module does; their close notifications still reach us.
   for (auto& f : forms_) delete f.data();
   if (gInstance == this) gInstance = nullptr;
@@ -78,7 +80,18 @@ TfrmBase* HostWindow::CurrentForm() const {
   return nullptr;
 }
 
-void HostWindow::ReceiveCopyData(std::int64_t, std::uint32_t, const std::string& text) {
+void HostWindow::PublishMainHandle() {
+  mainHandle_ = static_cast<std::int64_t>(winId());
+  if (mainHandle_ == 0) mainHandle_ = 1;
+  SetStringByName("MainHandle", IntToStr(mainHandle_));
+  SetCopyDataReceiver(mainHandle_, [this](std::int64_t sender, std::uint32_t kind, const std::string& data) {
+    ReceiveCopyData(sender, kind, data);
+  });
+}
+
+void HostWindow::ReceiveCopyData(std::int64_t, std::uint32_t, const std::string& data) {
+  // The block is a zero-terminated text.
+  const std::string text = data.substr(0, data.find('\0'));
   copyData_.push_back(text);
   status_->setText(ui::ToQ(text));
 }

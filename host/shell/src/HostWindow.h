@@ -34,6 +34,10 @@ class HostWindow : public QMainWindow {
   // The most recently opened form that is still alive, or nullptr.
   TfrmBase* CurrentForm() const;
 
+  // Publishes the window as session value "MainHandle" and registers it as the receiver of copy-data blocks.
+  void PublishMainHandle();
+  std::int64_t MainHandle() const { return mainHandle_; }
+
   // A copy-data block sent to the main window: shown in the status bar.
   void ReceiveCopyData(std::int64_t sender, std::uint32_t kind, const std::string& text);
   // A form's close notification.
@@ -53,6 +57,7 @@ class HostWindow : public QMainWindow {
   std::vector<QPointer<TfrmBase>> forms_;
   std::vector<std::int32_t> closedTags_;
   std::vector<std::string> copyData_;
+  std::int64_t mainHandle_ = 0;
 };
 
 }  // namespace sw::host

@@ -11,6 +11,8 @@
 #include "HostWindow.h"
 #include "ModuleLibrary.h"
 #include "ScriptRunner.h"
+#include "sw/core/Text.h"
+#include "sw/hostvars/HostVars.h"
 #include "sw/ui/Application.h"
 
 namespace {
@@ -63,6 +65,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("staffwatch-host");
 
   try {
+    if (!opt.session.empty()) sw::LoadSessionFile(opt.session);
     // Order matters for teardown: the forms go with the window and the application object, before the module.
     const std::string modulePath =
         opt.module.empty()
@@ -72,6 +75,7 @@ int main(int argc, char** argv) {
     auto app = std::make_unique<sw::TApplication>();
     sw::SetApplication(app.get());
     auto window = std::make_unique<sw::host::HostWindow>(*app, module.get());
+    window->PublishMainHandle();
     int rc = 0;
     if (!opt.script.empty()) {
       std::ifstream script(opt.script);
@@ -86,6 +90,7 @@ int main(int argc, char** argv) {
       window->show();
       rc = QApplication::exec();
     }
+    sw::SetCopyDataReceiver(0, nullptr);
     window.reset();
     sw::SetApplication(nullptr);
     app.reset();
