@@ -133,8 +133,9 @@ struct TcpServer::Impl {
   std::atomic<bool> running{false};
   int port = 0;
 
+  // Every socket gets its own strand, so its handlers and a Close() from another thread never overlap.
   void Accept() {
-    acceptor->async_accept([this](std::error_code ec, asio::ip::tcp::socket socket) {
+    acceptor->async_accept(asio::make_strand(io), [this](std::error_code ec, asio::ip::tcp::socket socket) {
       if (ec) {
         if (ec == asio::error::operation_aborted || !acceptor->is_open()) return;
         return Accept();  // a failed accept (e.g. out of descriptors) must not end the listener
@@ -172,7 +173,7 @@ void TcpServer::Start() {
   if (ec) throw Error("Cannot listen on " + d.options.address + ": " + ec.message());
   asio::ip::tcp::endpoint endpoint(address, static_cast<unsigned short>(d.options.port));
   d.io.restart();
-  auto acceptor = std::make_unique<asio::ip::tcp::acceptor>(d.io);
+  auto acceptor = std::make_unique<asio::ip::tcp::acceptor>(asio::make_strand(d.io));
   acceptor->open(endpoint.protocol(), ec);
   if (!ec) acceptor->set_option(asio::socket_base::reuse_address(true), ec);
   if (!ec) acceptor->bind(endpoint, ec);
@@ -192,7 +193,7 @@ void TcpServer::Start() {
 void TcpServer::Stop() {
   Impl& d = *impl_;
   if (!d.running) return;
-  asio::post(d.io, [&d] {
+  asio::post(d.acceptor->get_executor(), [&d] {
     std::error_code ignored;
     d.acceptor->close(ignored);
   });

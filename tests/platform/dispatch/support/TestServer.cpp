@@ -57,7 +57,9 @@ void TestServer::Fault(std::string_view object, std::int32_t number, std::string
 }
 
 Variant TestServer::Answer(CallContext& context, std::vector<Variant>& args) {
-  RecordedCall call{context.object, context.number, args, context.byRef, context.connectionId};
+  // Connection ids start again with every server start: number them across restarts.
+  RecordedCall call{context.object, context.number, args, context.byRef,
+                    acceptedBefore_ + context.connectionId};
   Script script;
   {
     std::lock_guard lock(mutex_);
