@@ -161,7 +161,7 @@ Variant TField::OldValue() const {
   std::uint32_t id = ds.CurrentId();
   if (id == kNone) return Variant::Null();
   auto it = ds.changes_.find(id);
-  std::uint32_t row = it == ds.changes_.end() ? ds.rowOf_[id] : it->second.orig;
+  std::uint32_t row = it == ds.changes_.end() ? ds.RowOf(id) : it->second.orig;
   if (row == kNone) return Variant::Null();
   return ds.table_->Col(column_).Get(row);
 }
@@ -354,7 +354,7 @@ std::uint32_t TClientDataSet::CurrentRow() const {
   if (state_ == TDataSetState::dsInactive) return kNone;
   const auto& v = View();
   if (v.empty()) return kNone;
-  return rowOf_[v[pos_]];
+  return RowOf(v[pos_]);
 }
 
 std::uint32_t TClientDataSet::CurrentId() const {
@@ -371,15 +371,44 @@ void TClientDataSet::BuildFields() {
   }
 }
 
+// ---- Record ids and storage rows ----
+
+void TClientDataSet::MaterializeRows() {
+  if (!identityRows_) return;
+  // Until the first change every record sits in the storage row of its id; the map is made on demand.
+  rowOf_.resize(idCount_);
+  for (std::uint32_t i = 0; i < idCount_; ++i) rowOf_[i] = i;
+  identityRows_ = false;
+}
+
+void TClientDataSet::SetRowOf(std::uint32_t id, std::uint32_t row) {
+  MaterializeRows();
+  rowOf_[id] = row;
+}
+
+std::uint32_t TClientDataSet::NewId(std::uint32_t row) {
+  if (idCount_ >= kNone - 1) throw Error("Too many records");
+  std::uint32_t id = idCount_;
+  if (!identityRows_ || row != id) {
+    MaterializeRows();
+    rowOf_.push_back(row);
+  }
+  ++idCount_;
+  return id;
+}
+
 // ---- Opening and closing ----
 
 void TClientDataSet::ResetRecords(std::unique_ptr<ColumnTable> table) {
   table_ = std::move(table);
   std::size_t n = table_->RowCount();
-  rowOf_.resize(n);
-  natural_.resize(n);
-  for (std::uint32_t i = 0; i < n; ++i) rowOf_[i] = natural_[i] = i;
+  rowOf_.clear();
   rowOf_.shrink_to_fit();
+  identityRows_ = true;
+  idCount_ = static_cast<std::uint32_t>(n);
+  displayRows_.clear();
+  natural_.resize(n);
+  for (std::uint32_t i = 0; i < n; ++i) natural_[i] = i;
   natural_.shrink_to_fit();
   view_.clear();
   view_.shrink_to_fit();
@@ -448,6 +477,9 @@ void TClientDataSet::Close() {
   fields_.clear();
   table_.reset();
   rowOf_.clear();
+  identityRows_ = true;
+  idCount_ = 0;
+  displayRows_.clear();
   natural_.clear();
   view_.clear();
   viewIsNatural_ = true;
@@ -546,7 +578,7 @@ void TClientDataSet::BeginDisplayRecord(int recNo) const {
   }
   const auto pos = static_cast<std::size_t>(recNo - 1);
   const bool editing = state_ == TDataSetState::dsEdit && pos == pos_;
-  displayRows_.push_back(editing ? editRow_ : rowOf_[View()[pos]]);
+  displayRows_.push_back(editing ? editRow_ : RowOf(View()[pos]));
 }
 
 void TClientDataSet::EndDisplayRecord() const {
@@ -605,7 +637,7 @@ void TClientDataSet::Edit() {
   }
   DoBeforeEdit();
   std::uint32_t id = CurrentId();
-  editRow_ = table_->AppendCopy(*table_, rowOf_[id]);
+  editRow_ = table_->AppendCopy(*table_, RowOf(id));
   editId_ = id;
   modified_ = false;
   SetState(TDataSetState::dsEdit);
@@ -629,17 +661,16 @@ void TClientDataSet::Post() {
       auto it = changes_.find(id);
       LogEntry e{id,
                  TUpdateKind::ukModify,
-                 rowOf_[id],
+                 RowOf(id),
                  it != changes_.end(),
                  it != changes_.end() ? it->second : Change{kNone, TUpdateStatus::usUnmodified},
                  0};
       log_.push_back(e);
-      if (it == changes_.end()) changes_[id] = Change{rowOf_[id], TUpdateStatus::usModified};
+      if (it == changes_.end()) changes_[id] = Change{RowOf(id), TUpdateStatus::usModified};
     }
-    rowOf_[id] = editRow_;
+    SetRowOf(id, editRow_);
   } else {
-    id = static_cast<std::uint32_t>(rowOf_.size());
-    rowOf_.push_back(editRow_);
+    id = NewId(editRow_);
     insertAt_ = std::min(insertAt_, natural_.size());
     natural_.insert(natural_.begin() + static_cast<std::ptrdiff_t>(insertAt_), id);
     if (LogChanges) {
@@ -690,12 +721,11 @@ void TClientDataSet::Delete() {
     auto it = changes_.find(id);
     bool had = it != changes_.end();
     Change prev = had ? it->second : Change{kNone, TUpdateStatus::usUnmodified};
-    log_.push_back(
-        LogEntry{id, TUpdateKind::ukDelete, rowOf_[id], had, prev, static_cast<std::uint32_t>(np)});
-    changes_[id] = Change{had ? prev.orig : rowOf_[id], TUpdateStatus::usDeleted};
+    log_.push_back(LogEntry{id, TUpdateKind::ukDelete, RowOf(id), had, prev, static_cast<std::uint32_t>(np)});
+    changes_[id] = Change{had ? prev.orig : RowOf(id), TUpdateStatus::usDeleted};
   } else {
     changes_.erase(id);
-    rowOf_[id] = kNone;
+    SetRowOf(id, kNone);
   }
   if (np < natural_.size()) natural_.erase(natural_.begin() + static_cast<std::ptrdiff_t>(np));
   if (!viewIsNatural_) {
@@ -838,7 +868,7 @@ void TClientDataSet::CompileFilter() {
 }
 
 bool TClientDataSet::Less(std::uint32_t a, std::uint32_t b) const {
-  std::uint32_t ra = rowOf_[a], rb = rowOf_[b];
+  std::uint32_t ra = RowOf(a), rb = RowOf(b);
   for (const KeyPart& k : key_) {
     int c = table_->Col(k.column).Compare(ra, rb, k.caseInsensitive);
     if (c != 0) return k.descending ? c > 0 : c < 0;
@@ -847,7 +877,7 @@ bool TClientDataSet::Less(std::uint32_t a, std::uint32_t b) const {
 }
 
 bool TClientDataSet::Visible(std::uint32_t id) {
-  std::uint32_t row = rowOf_[id];
+  std::uint32_t row = RowOf(id);
   if (master_ && master_->DataSet() != nullptr) {
     if (masterNone_) return false;
     for (std::size_t i = 0; i < masterCols_.size(); ++i) {
@@ -1114,7 +1144,7 @@ long TClientDataSet::FindMatch(const std::vector<std::size_t>& cols, const std::
   bool ci = (o & loCaseInsensitive) != 0, partial = (o & loPartialKey) != 0;
   const auto& v = View();
   for (std::size_t p = 0; p < v.size(); ++p) {
-    std::uint32_t row = rowOf_[v[p]];
+    std::uint32_t row = RowOf(v[p]);
     bool all = true;
     for (std::size_t i = 0; i < cols.size() && all; ++i) {
       all = ValuesMatch(key.Col(i), 0, table_->Col(cols[i]), row, ci, partial);
@@ -1142,7 +1172,7 @@ Variant TClientDataSet::Lookup(std::string_view keyFields, const Variant& keyVal
   auto result = KeyColumns(resultFields);
   long p = FindMatch(KeyColumns(keyFields), ValueList(keyValues), 0);
   if (p < 0) return Variant::Null();
-  std::uint32_t row = rowOf_[View()[static_cast<std::size_t>(p)]];
+  std::uint32_t row = RowOf(View()[static_cast<std::size_t>(p)]);
   if (result.size() == 1) return table_->Col(result[0]).Get(row);
   std::vector<Variant> out;
   for (std::size_t c : result) out.push_back(table_->Col(c).Get(row));
@@ -1174,10 +1204,10 @@ Variant TClientDataSet::GetDelta() const {
     const Change& c = it->second;
     switch (c.status) {
       case TUpdateStatus::usModified:
-        w.AddChange(TUpdateKind::ukModify, table_.get(), c.orig, table_.get(), rowOf_[e.id]);
+        w.AddChange(TUpdateKind::ukModify, table_.get(), c.orig, table_.get(), RowOf(e.id));
         break;
       case TUpdateStatus::usInserted:
-        w.AddChange(TUpdateKind::ukInsert, nullptr, 0, table_.get(), rowOf_[e.id]);
+        w.AddChange(TUpdateKind::ukInsert, nullptr, 0, table_.get(), RowOf(e.id));
         break;
       case TUpdateStatus::usDeleted:
         if (c.orig != kNone) w.AddChange(TUpdateKind::ukDelete, table_.get(), c.orig, nullptr, 0);
@@ -1194,16 +1224,17 @@ void TClientDataSet::Compact() {
   if (table_->RowCount() <= natural_.size() * 2 + 64) return;
   auto t = std::make_unique<ColumnTable>(table_->Defs());
   t->Reserve(natural_.size());
-  std::vector<std::uint32_t> rows(rowOf_.size(), kNone);
-  for (std::uint32_t id : natural_) rows[id] = t->AppendCopy(*table_, rowOf_[id]);
+  std::vector<std::uint32_t> rows(idCount_, kNone);
+  for (std::uint32_t id : natural_) rows[id] = t->AppendCopy(*table_, RowOf(id));
   table_ = std::move(t);
   rowOf_ = std::move(rows);
+  identityRows_ = false;
 }
 
 void TClientDataSet::MergeChangeLog() {
   CheckBrowseMode();
   for (const auto& [id, c] : changes_) {
-    if (c.status == TUpdateStatus::usDeleted) rowOf_[id] = kNone;
+    if (c.status == TUpdateStatus::usDeleted) SetRowOf(id, kNone);
   }
   changes_.clear();
   log_.clear();
@@ -1215,11 +1246,11 @@ void TClientDataSet::UndoEntry(const LogEntry& e) {
   if (e.kind == TUpdateKind::ukInsert) {
     auto it = std::find(natural_.begin(), natural_.end(), e.id);
     if (it != natural_.end()) natural_.erase(it);
-    rowOf_[e.id] = kNone;
+    SetRowOf(e.id, kNone);
     changes_.erase(e.id);
     return;
   }
-  rowOf_[e.id] = e.prevRow;
+  SetRowOf(e.id, e.prevRow);
   if (e.hadChange) {
     changes_[e.id] = e.prevChange;
   } else {
@@ -1285,7 +1316,7 @@ Variant TClientDataSet::GetData() const {
   }
   std::vector<std::uint32_t> rows;
   rows.reserve(natural_.size());
-  for (std::uint32_t id : natural_) rows.push_back(rowOf_[id]);
+  for (std::uint32_t id : natural_) rows.push_back(RowOf(id));
   std::vector<std::uint8_t> out;
   packet::ByteWriter w(out);
   packet::WriteHeader(w, packet::kKindData, table_->Defs(), cols);

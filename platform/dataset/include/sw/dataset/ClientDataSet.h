@@ -372,6 +372,10 @@ class TClientDataSet {
   // Row of the current record's values (the edit copy while editing); UINT32_MAX when none.
   std::uint32_t CurrentRow() const;
   std::uint32_t CurrentId() const;
+  std::uint32_t RowOf(std::uint32_t id) const { return identityRows_ ? id : rowOf_[id]; }
+  void SetRowOf(std::uint32_t id, std::uint32_t row);
+  void MaterializeRows();
+  std::uint32_t NewId(std::uint32_t row);  // a new record id whose values are in `row`
   const std::vector<std::uint32_t>& View() const { return viewIsNatural_ ? natural_ : view_; }
   void CheckActive() const;
   void CheckBrowseMode();
@@ -400,7 +404,9 @@ class TClientDataSet {
   std::vector<TFieldDef> fieldDefs_;
   std::vector<std::unique_ptr<TField>> fields_;
   std::unique_ptr<ColumnTable> table_;
-  std::vector<std::uint32_t> rowOf_;  // record id -> storage row (UINT32_MAX once gone)
+  std::vector<std::uint32_t> rowOf_;  // record id -> storage row (UINT32_MAX once gone); empty while identity
+  bool identityRows_ = true;          // every record id is its own storage row (no change yet)
+  std::uint32_t idCount_ = 0;         // record ids handed out
   std::unordered_map<std::uint32_t, Change> changes_;
   std::vector<std::uint32_t> natural_;  // live record ids in physical order
   std::vector<std::uint32_t> view_;     // visible ids in index order (when not the natural order)
