@@ -1,5 +1,6 @@
 #include "sw/dispatch/RemoteObject.h"
 
+#include <array>
 #include <asio.hpp>
 #include <mutex>
 
@@ -114,21 +115,23 @@ Variant RemoteObject::Call(std::int32_t number, std::vector<CallArg> args) {
   std::string payload = EncodeCall(call);
   if (payload.size() > d.options.maxFrameSize)
     throw Error("Remote call " + std::to_string(number) + ": arguments exceed the frame limit");
-  std::string frame = FrameHeader(payload.size()) + payload;
+  const std::string header = FrameHeader(payload.size());
+  const std::array<asio::const_buffer, 2> frame = {asio::buffer(header), asio::buffer(payload)};
 
   std::error_code ec = d.RunFor(d.options.writeTimeout, [&](std::error_code& out) {
-    asio::async_write(d.socket, asio::buffer(frame), [&out](std::error_code e, std::size_t) { out = e; });
+    asio::async_write(d.socket, frame, [&out](std::error_code e, std::size_t) { out = e; });
   });
   if (ec) throw fail(Reason(ec));
 
-  std::uint8_t header[kFrameHeaderSize];
+  std::uint8_t replyHeader[kFrameHeaderSize];
   ec = d.RunFor(d.options.readTimeout, [&](std::error_code& out) {
-    asio::async_read(d.socket, asio::buffer(header), [&out](std::error_code e, std::size_t) { out = e; });
+    asio::async_read(d.socket, asio::buffer(replyHeader),
+                     [&out](std::error_code e, std::size_t) { out = e; });
   });
   if (ec) throw fail(Reason(ec));
   std::uint32_t length = 0;
   try {
-    length = ParseFrameHeader(header, d.options.maxFrameSize);
+    length = ParseFrameHeader(replyHeader, d.options.maxFrameSize);
   } catch (const Error& e) {
     throw fail(e.what());
   }

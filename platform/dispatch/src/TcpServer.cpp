@@ -1,5 +1,6 @@
 #include "sw/dispatch/TcpServer.h"
 
+#include <array>
 #include <asio.hpp>
 #include <mutex>
 #include <optional>
@@ -102,8 +103,10 @@ class Connection : public std::enable_shared_from_this<Connection> {
     }
     if (payload.size() > hub_->maxFrameSize)
       payload = EncodeReply(ReplyFrame::Fault(reply.requestId, "The reply exceeds the frame limit"));
-    out_ = FrameHeader(payload.size()) + payload;
-    asio::async_write(socket_, asio::buffer(out_),
+    outHeader_ = FrameHeader(payload.size());
+    out_ = std::move(payload);
+    const std::array<asio::const_buffer, 2> frame = {asio::buffer(outHeader_), asio::buffer(out_)};
+    asio::async_write(socket_, frame,
                       [self = shared_from_this(), closeAfter](std::error_code ec, std::size_t) {
                         self->out_.clear();
                         if (ec || closeAfter) return self->Finish();
@@ -117,6 +120,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   std::string peer_;
   std::uint8_t header_[kFrameHeaderSize] = {};
   std::string body_;
+  std::string outHeader_;
   std::string out_;
 };
 

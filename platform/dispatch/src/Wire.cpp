@@ -13,17 +13,30 @@ namespace {
 }
 }  // namespace
 
+// Little-endian on every host: bytes are assembled explicitly, then appended in one piece.
+namespace {
+template <class T>
+void AppendLe(std::string& out, T v) {
+  char bytes[sizeof(T)];
+  for (std::size_t i = 0; i < sizeof(T); ++i) bytes[i] = static_cast<char>(v >> (8 * i));
+  out.append(bytes, sizeof(T));
+}
+template <class T>
+T ReadLe(std::string_view s) {
+  T v = 0;
+  for (std::size_t i = sizeof(T); i-- > 0;) v = static_cast<T>((v << 8) | static_cast<std::uint8_t>(s[i]));
+  return v;
+}
+}  // namespace
+
 void WireWriter::U16(std::uint16_t v) {
-  U8(static_cast<std::uint8_t>(v));
-  U8(static_cast<std::uint8_t>(v >> 8));
+  AppendLe(out_, v);
 }
-
 void WireWriter::U32(std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) U8(static_cast<std::uint8_t>(v >> (8 * i)));
+  AppendLe(out_, v);
 }
-
 void WireWriter::U64(std::uint64_t v) {
-  for (int i = 0; i < 8; ++i) U8(static_cast<std::uint8_t>(v >> (8 * i)));
+  AppendLe(out_, v);
 }
 
 void WireWriter::F64(double v) {
@@ -101,22 +114,13 @@ std::uint8_t WireReader::U8() {
 }
 
 std::uint16_t WireReader::U16() {
-  std::string_view s = Take(2);
-  return static_cast<std::uint16_t>(static_cast<std::uint8_t>(s[0]) | (static_cast<std::uint8_t>(s[1]) << 8));
+  return ReadLe<std::uint16_t>(Take(2));
 }
-
 std::uint32_t WireReader::U32() {
-  std::string_view s = Take(4);
-  std::uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<std::uint8_t>(s[static_cast<std::size_t>(i)]);
-  return v;
+  return ReadLe<std::uint32_t>(Take(4));
 }
-
 std::uint64_t WireReader::U64() {
-  std::string_view s = Take(8);
-  std::uint64_t v = 0;
-  for (int i = 7; i >= 0; --i) v = (v << 8) | static_cast<std::uint8_t>(s[static_cast<std::size_t>(i)]);
-  return v;
+  return ReadLe<std::uint64_t>(Take(8));
 }
 
 double WireReader::F64() {
