@@ -190,8 +190,8 @@ class TDBGridFooter : public QWidget {
     for (std::size_t c = 0; c < grid_.ColumnCount(); ++c) {
       const int logical = static_cast<int>(c);
       if (header->isSectionHidden(logical)) continue;
-      QRect cell(offset + header->sectionViewportPosition(logical) + grid_.frameWidth(), 0,
-                 header->sectionSize(logical), height());
+      QRect cell(offset + header->sectionViewportPosition(logical), 0, header->sectionSize(logical),
+                 height());
       p.setPen(palette().color(QPalette::Mid));
       p.drawRect(cell.adjusted(0, 0, -1, -1));
       p.setPen(palette().color(QPalette::ButtonText));
@@ -467,14 +467,30 @@ void TDBGridEh::RefreshFooter() {
   footer_->update();
 }
 
+int TDBGridEh::FooterHeight() const {
+  return options_.FooterRowCount > 0 ? options_.FooterRowCount * (fontMetrics().height() + 6) : 0;
+}
+
 void TDBGridEh::LayoutFooter() {
-  const int h = options_.FooterRowCount > 0 ? options_.FooterRowCount * (fontMetrics().height() + 6) : 0;
-  setViewportMargins(0, 0, 0, h);
-  footer_->setVisible(h > 0);
-  if (h > 0) {
-    const QRect vp = viewport()->geometry();
-    footer_->setGeometry(0, vp.bottom() + 1, width(), h);
+  footer_->setVisible(FooterHeight() > 0);
+  updateGeometries();
+}
+
+void TDBGridEh::updateGeometries() {
+  QTableView::updateGeometries();
+  const int h = FooterHeight();
+  if (h <= 0) return;
+  // The footer row sits below the cells, above the horizontal scroll bar.
+  QMargins m = viewportMargins();
+  if (m.bottom() != h) {
+    m.setBottom(h);
+    setViewportMargins(m);
   }
+  const QRect vp = viewport()->geometry();
+  QHeaderView* vh = verticalHeader();
+  if (vh->isVisible()) vh->setGeometry(vp.left() - vh->width(), vp.top(), vh->width(), vp.height());
+  footer_->setGeometry(frameWidth(), vp.bottom() + 1, width() - 2 * frameWidth(), h);
+  footer_->raise();
 }
 
 void TDBGridEh::resizeEvent(QResizeEvent* event) {

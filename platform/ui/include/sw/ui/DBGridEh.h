@@ -140,11 +140,13 @@ class TDBGridEh : public QTableView {
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void updateGeometries() override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
  private:
   friend class TDBGridFooter;
   void LayoutFooter();
+  int FooterHeight() const;
   void ApplyColumnLayout();
   void OnSectionClicked(int logical);
 
