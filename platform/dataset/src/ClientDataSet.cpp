@@ -897,6 +897,67 @@ bool TClientDataSet::Visible(std::uint32_t id) {
   return true;
 }
 
+void TClientDataSet::SortView() {
+  const std::size_t n = view_.size();
+  if (key_.empty() || n < 2) return;
+  // The keys are read once into flat arrays, so the comparisons touch only those; the order is the one Less
+  // gives (nulls first, then values, then record ids).
+  struct Part {
+    const KeyPart* key;
+    TStorage storage;
+    std::vector<std::uint8_t> nulls;
+    std::vector<std::int64_t> ints;
+    std::vector<double> floats;
+    std::vector<std::string_view> texts;
+  };
+  std::vector<Part> parts;
+  for (const KeyPart& k : key_) {
+    const Column& c = table_->Col(k.column);
+    Part p{&k, c.Storage(), std::vector<std::uint8_t>(n), {}, {}, {}};
+    if (p.storage == TStorage::Bytes) {
+      p.texts.resize(n);
+    } else if (p.storage == TStorage::Float64) {
+      p.floats.resize(n);
+    } else {
+      p.ints.resize(n);
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+      std::uint32_t row = RowOf(view_[i]);
+      if (c.IsNull(row)) {
+        p.nulls[i] = 1;
+      } else if (p.storage == TStorage::Bytes) {
+        p.texts[i] = c.GetBytes(row);
+      } else if (p.storage == TStorage::Float64) {
+        p.floats[i] = c.GetFloat(row);
+      } else {
+        p.ints[i] = c.GetInt(row);
+      }
+    }
+    parts.push_back(std::move(p));
+  }
+  std::vector<std::uint32_t> order(n);
+  for (std::uint32_t i = 0; i < n; ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    for (const Part& p : parts) {
+      int c;
+      if (p.nulls[a] || p.nulls[b]) {
+        c = p.nulls[a] == p.nulls[b] ? 0 : (p.nulls[a] ? -1 : 1);
+      } else if (p.storage == TStorage::Bytes) {
+        c = p.key->caseInsensitive ? CompareText(p.texts[a], p.texts[b]) : p.texts[a].compare(p.texts[b]);
+      } else if (p.storage == TStorage::Float64) {
+        c = p.floats[a] < p.floats[b] ? -1 : (p.floats[a] > p.floats[b] ? 1 : 0);
+      } else {
+        c = p.ints[a] < p.ints[b] ? -1 : (p.ints[a] > p.ints[b] ? 1 : 0);
+      }
+      if (c != 0) return p.key->descending ? c > 0 : c < 0;
+    }
+    return view_[a] < view_[b];
+  });
+  std::vector<std::uint32_t> sorted(n);
+  for (std::size_t i = 0; i < n; ++i) sorted[i] = view_[order[i]];
+  view_ = std::move(sorted);
+}
+
 void TClientDataSet::RebuildView(bool keepCurrent) {
   std::uint32_t cur = keepCurrent && state_ == TDataSetState::dsBrowse ? CurrentId() : kNone;
   bool linked = master_ && master_->DataSet() != nullptr;
@@ -940,8 +1001,7 @@ void TClientDataSet::RebuildView(bool keepCurrent) {
         if (Visible(id)) view_.push_back(id);
       }
     }
-    if (!key_.empty())
-      std::sort(view_.begin(), view_.end(), [this](std::uint32_t a, std::uint32_t b) { return Less(a, b); });
+    SortView();
     viewIsNatural_ = false;
   }
   const auto& v = View();

@@ -307,3 +307,44 @@ TEST(ClientDataSetTest, LoadingKeepsCalculatedFieldsAndSwapsWholeContent) {
 
 }  // namespace
 }  // namespace sw
+
+namespace sw {
+namespace {
+
+// A derived data set wraps Post; moves that post a pending edit go through the wrapper too, and a wrapper can
+// put a record back into editing with its modified mark.
+TEST(ClientDataSetTest, DerivedPostWrapsTheBase) {
+  struct Checked : TClientDataSet {
+    int posts = 0;
+    bool reject = false;
+    void Post() override {
+      ++posts;
+      TClientDataSet::Post();
+      if (reject) {
+        Edit();
+        SetModified(true);
+      }
+    }
+  } ds;
+  testing::FillStaff(ds);
+  ds.posts = 0;
+  ds.Edit();
+  ds.FieldByName("Qty").SetValue(2.0);
+  ds.Next();  // posts through the override
+  EXPECT_EQ(ds.posts, 1);
+  ds.reject = true;
+  ds.Edit();
+  ds.FieldByName("Qty").SetValue(3.0);
+  ds.Post();
+  EXPECT_EQ(ds.State(), TDataSetState::dsEdit);
+  EXPECT_TRUE(ds.Modified());
+  EXPECT_EQ(ds.FieldByName("Qty").AsFloat(), 3.0);
+  ds.Edit();  // Edit while editing does nothing
+  ds.reject = false;
+  ds.Cancel();
+  EXPECT_EQ(ds.FieldByName("Qty").AsFloat(), 3.0);  // the first post of the record stands
+  EXPECT_EQ(ds.ChangeCount(), 2);
+}
+
+}  // namespace
+}  // namespace sw

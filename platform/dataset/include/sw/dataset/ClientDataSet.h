@@ -236,13 +236,18 @@ class TClientDataSet {
   void EndDisplayRecord() const;
 
   // ---- Editing ----
-  void Append();
-  void Insert();
-  void Edit();  // on an empty data set: Insert
-  void Post();
-  void Cancel();
-  void Delete();
+  // Virtual so that a derived data set can wrap them (its override calls the base to do the work); moves that
+  // leave a pending edit call Post (or Cancel when nothing was changed) through the override too.
+  virtual void Append();
+  virtual void Insert();
+  virtual void Edit();  // on an empty data set: Insert
+  virtual void Post();
+  virtual void Cancel();
+  virtual void Delete();
   bool Modified() const { return modified_; }
+  // Marks the pending edit as changed or not (a derived data set returning a record to editing after a failed
+  // check keeps its modified mark this way).
+  void SetModified(bool modified) { modified_ = modified; }
   // Appends a record with the values in field order (fewer values leave the rest null) and posts it.
   void AppendRecord(const std::vector<Variant>& values);
 
@@ -384,6 +389,7 @@ class TClientDataSet {
   void BuildFields();
   void ResetRecords(std::unique_ptr<ColumnTable> table);
   void RebuildView(bool keepCurrent);
+  void SortView();
   bool Visible(std::uint32_t id);
   bool Less(std::uint32_t a, std::uint32_t b) const;
   void ResolveIndex();
