@@ -78,35 +78,47 @@ std::string GetMainHandle() {
   return GetStringByName("MainHandle");
 }
 
+namespace {
+
+struct SymbolicName {
+  std::string_view name;
+  std::string (*read)();
+};
+
+constexpr std::array<SymbolicName, 16> kSymbolicNames = {{
+    {"CurOrgCode", GetCurOrgCode},
+    {"CurOrgName", GetCurOrgName},
+    {"CurInOrgCode", GetCurInOrgCode},
+    {"CurDepCode", GetCurDepCode},
+    {"CurDepName", GetCurDepName},
+    {"CurUserID", [] { return IntToStr(GetCurUserID()); }},
+    {"CurUserCode", GetCurUserCode},
+    {"CurUserName", GetCurUserName},
+    {"CurNkOrgCode", GetCurNkOrgCode},
+    {"CurNkOrgName", GetCurNkOrgName},
+    {"CurCkCode", GetCurCkCode},
+    {"CurCkName", GetCurCkName},
+    {"CurDutyCode", GetCurDutyCode},
+    {"CurOrgType", GetCurOrgType},
+    {"CurLoginID", GetCurLoginID},
+    {"DataBaseType", [] { return IntToStr(GetNkDataBaseType()); }},
+}};
+
+}  // namespace
+
 bool ResolveSessionValue(std::string_view name, std::string& value) {
-  struct Row {
-    std::string_view name;
-    std::string (*read)();
-  };
-  static constexpr std::array<Row, 16> kNames = {{
-      {"CurOrgCode", GetCurOrgCode},
-      {"CurOrgName", GetCurOrgName},
-      {"CurInOrgCode", GetCurInOrgCode},
-      {"CurDepCode", GetCurDepCode},
-      {"CurDepName", GetCurDepName},
-      {"CurUserID", [] { return IntToStr(GetCurUserID()); }},
-      {"CurUserCode", GetCurUserCode},
-      {"CurUserName", GetCurUserName},
-      {"CurNkOrgCode", GetCurNkOrgCode},
-      {"CurNkOrgName", GetCurNkOrgName},
-      {"CurCkCode", GetCurCkCode},
-      {"CurCkName", GetCurCkName},
-      {"CurDutyCode", GetCurDutyCode},
-      {"CurOrgType", GetCurOrgType},
-      {"CurLoginID", GetCurLoginID},
-      {"DataBaseType", [] { return IntToStr(GetNkDataBaseType()); }},
-  }};
-  for (const Row& row : kNames)
+  for (const SymbolicName& row : kSymbolicNames)
     if (row.name == name) {
       value = row.read();
       return true;
     }
   return false;
+}
+
+std::vector<std::string_view> SymbolicSessionNames() {
+  std::vector<std::string_view> names;
+  for (const SymbolicName& row : kSymbolicNames) names.push_back(row.name);
+  return names;
 }
 
 }  // namespace sw

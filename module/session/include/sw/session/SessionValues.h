@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sw {
 
@@ -32,5 +33,7 @@ std::string GetMainHandle();
 // The current value of a symbolic session name ("CurOrgCode" ... "CurLoginID", "DataBaseType"), matched
 // exactly. Returns false and leaves `value` untouched for any other name.
 bool ResolveSessionValue(std::string_view name, std::string& value);
+// The symbolic names in the order they are tried.
+std::vector<std::string_view> SymbolicSessionNames();
 
 }  // namespace sw
