@@ -1,0 +1,251 @@
+#include "sw/appserver/ClassQuery.h"
+
+#include <algorithm>
+
+#include "sw/appserver/Schema.h"
+#include "sw/core/DateTime.h"
+#include "sw/core/Error.h"
+#include "sw/core/Text.h"
+#include "sw/dataset/Packet.h"
+
+namespace sw::appserver {
+namespace {
+
+std::string CheckedName(std::string_view name, std::string_view what) {
+  const std::string n = Trim(name);
+  if (!IsSqlName(n)) throw Error("@" + std::string(what) + "名称不合法: " + std::string(name));
+  return n;
+}
+
+void AddValue(PacketWriter& w, TFieldType type, const Variant& v) {
+  if (v.IsBlank()) {
+    w.AddNull();
+    return;
+  }
+  switch (type) {
+    case TFieldType::ftInteger:
+    case TFieldType::ftLargeint:
+    case TFieldType::ftSmallint:
+      if (v.IsNumeric()) {
+        w.AddInt(v.ToInt64());
+      } else if (const auto i = TryStrToInt64(v.ToString())) {
+        w.AddInt(*i);
+      } else if (const auto f = TryStrToFloat(v.ToString())) {
+        w.AddInt(static_cast<std::int64_t>(*f));
+      } else {
+        w.AddNull();
+      }
+      return;
+    case TFieldType::ftFloat:
+      if (v.IsNumeric()) {
+        w.AddFloat(v.ToDouble());
+      } else if (const auto f = TryStrToFloat(v.ToString())) {
+        w.AddFloat(*f);
+      } else {
+        w.AddNull();
+      }
+      return;
+    case TFieldType::ftDate:
+    case TFieldType::ftTime:
+    case TFieldType::ftDateTime:
+      if (v.IsNumeric()) {
+        w.AddDateTime(v.ToDouble());
+      } else if (const auto d = TryStrToDateTime(Trim(v.ToString()))) {
+        w.AddDateTime(*d);
+      } else if (const auto t = TryStrToTime(Trim(v.ToString()))) {
+        w.AddDateTime(*t);
+      } else {
+        w.AddNull();
+      }
+      return;
+    case TFieldType::ftBoolean:
+      w.AddBool(v.Type() == VarType::Boolean ? v.ToBool() : v.ToString() == "1");
+      return;
+    case TFieldType::ftBlob:
+      if (v.IsBytes()) {
+        w.AddText(v.BytesAsString());
+      } else {
+        w.AddText(v.ToString());
+      }
+      return;
+    default:
+      w.AddText(v.IsBytes() ? v.BytesAsString() : v.ToString());
+      return;
+  }
+}
+
+}  // namespace
+
+TFieldType FieldTypeOf(int dataType) {
+  if (dataType == 11 || dataType == 12 || dataType == 15) return TFieldType::ftInteger;
+  if (dataType == 16 || dataType == 25) return TFieldType::ftLargeint;
+  if (dataType == 13 || dataType == 14 || (dataType >= 17 && dataType <= 20)) return TFieldType::ftFloat;
+  if (dataType == 21 || dataType == 27) return TFieldType::ftDateTime;
+  if (dataType == 23) return TFieldType::ftDate;
+  if (dataType == 24) return TFieldType::ftTime;
+  return TFieldType::ftString;
+}
+
+SelectPlan BuildClassSelect(const ClassDef& cls, std::string_view fieldList, std::string_view where) {
+  const std::string table = CheckedName(cls.rec.TableName, "表");
+  std::vector<const TSysPropDesc*> chosen;
+  const auto names = SplitNames(fieldList, ',');
+  if (names.empty()) {
+    for (const auto& p : cls.props) chosen.push_back(&p);
+  } else {
+    for (const auto& n : names) {
+      const TSysPropDesc* p = cls.FindField(n);
+      if (p == nullptr) throw Error("@类 " + IntToStr(cls.rec.ClassID) + " 没有字段 " + n + "。");
+      chosen.push_back(p);
+    }
+  }
+  if (chosen.empty()) throw Error("@类 " + IntToStr(cls.rec.ClassID) + " 没有属性。");
+
+  SelectPlan plan;
+  std::string list;
+  auto add = [&](const std::string& expr, const std::string& name, TFieldType type, int size, int dataType) {
+    for (const auto& f : plan.fields) {
+      if (SameText(f.Name, name)) return;  // a field listed twice travels once
+    }
+    if (!list.empty()) list += ", ";
+    list += expr;
+    TFieldDef def;
+    def.Name = name;
+    def.DataType = type;
+    def.Size = type == TFieldType::ftString ? size : 0;
+    plan.fields.push_back(def);
+    plan.dataTypes.push_back(dataType);
+  };
+  for (const TSysPropDesc* p : chosen) {
+    const std::string field = CheckedName(p->FieldName, "字段");
+    const int size = p->DataType == 22 ? 1 : (p->MaxLength > 0 ? p->MaxLength : 255);
+    std::string expr;
+    if (cls.IsOwnColumn(*p)) {
+      expr = table + "." + field;
+    } else if (const TSysPropDesc* c = p->EditKind == 4 ? cls.FindPropId(p->RefId) : nullptr;
+               c != nullptr && !c->RefTable.empty() && cls.IsOwnColumn(*c)) {
+      expr = "(SELECT MAX(R." + field + ") FROM " + CheckedName(c->RefTable, "表") + " R WHERE R." +
+             CheckedName(c->RefKeyField, "字段") + " = " + table + "." + CheckedName(c->FieldName, "字段") +
+             ")";
+    } else {
+      expr = "NULL";
+    }
+    add(expr, field, FieldTypeOf(p->DataType), size, p->DataType);
+  }
+  for (const TSysPropDesc* p : chosen) {
+    if ((p->EditKind != 2 && p->EditKind != 3) || p->NameProp < 0 || !cls.IsOwnColumn(*p)) continue;
+    if (p->RefTable.empty() || p->RefKeyField.empty() || p->RefNameField.empty()) continue;
+    const std::string name = Trim(p->FieldName) + "$";
+    if (cls.FindField(name) != nullptr) continue;
+    const std::string expr =
+        "(SELECT MAX(R." + CheckedName(p->RefNameField, "字段") + ") FROM " + CheckedName(p->RefTable, "表") +
+        " R WHERE R." + CheckedName(p->RefKeyField, "字段") + " = " + table + "." + Trim(p->FieldName) + ")";
+    add(expr, name, TFieldType::ftString, 60, 1);
+  }
+  const std::string from = Trim(cls.rec.FromText).empty() ? table : Trim(cls.rec.FromText);
+  plan.select = "SELECT " + list + " FROM " + from;
+  const std::string cond = Trim(where);
+  if (!cond.empty()) plan.select += " WHERE " + cond;
+  if (!Trim(cls.rec.IndexFields).empty()) {
+    for (const auto& part : SplitNames(cls.rec.IndexFields, ',')) {
+      // "Field", "Field DESC" or "Field ASC"
+      const auto words = SplitNames(part, ' ');
+      if (words.empty() || words.size() > 2 || !IsSqlName(words[0]) ||
+          (words.size() == 2 && !SameText(words[1], "DESC") && !SameText(words[1], "ASC"))) {
+        throw Error("@排序字段不合法: " + cls.rec.IndexFields);
+      }
+    }
+    plan.orderBy = " ORDER BY " + cls.rec.IndexFields;
+  }
+  return plan;
+}
+
+void ApplyReadCondition(const ClassDef& cls, std::string_view condition, SelectPlan& plan) {
+  const std::string cond = Trim(condition);
+  const auto keys = cls.Keys();
+  const auto values = Split(cond, ';');
+  const bool looksLikeValues =
+      !cond.empty() && !keys.empty() && values.size() == keys.size() &&
+      cond.find_first_of("=<>()'") == std::string::npos && FindText(cond, " in ") == std::string::npos &&
+      FindText(cond, " like ") == std::string::npos && FindText(cond, " is ") == std::string::npos &&
+      FindText(cond, " between ") == std::string::npos;
+  std::string where;
+  if (looksLikeValues) {
+    const std::string table = CheckedName(cls.rec.TableName, "表");
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      if (i) where += " AND ";
+      where += table + "." + CheckedName(keys[i]->FieldName, "字段") + " = ?";
+      plan.params.push_back(Variant(Trim(values[i])));
+    }
+  } else {
+    where = cond;
+  }
+  if (where.empty()) return;
+  // The plan was built without a condition: put it before the ORDER BY.
+  plan.select += " WHERE " + where;
+}
+
+Variant RunClassSelect(DbConnection& db, const SelectPlan& plan, std::size_t maxRows, std::int64_t& total,
+                       std::size_t& rows) {
+  std::string sql = plan.select + plan.orderBy;
+  if (maxRows > 0) sql += " LIMIT " + IntToStr(static_cast<std::int64_t>(maxRows) + 1);
+  const DbResult result = db.Execute(sql, plan.params);
+  PacketWriter w(plan.fields);
+  const std::size_t n = maxRows > 0 ? std::min(result.rows.size(), maxRows) : result.rows.size();
+  for (std::size_t r = 0; r < n; ++r) {
+    const auto& row = result.rows[r];
+    for (std::size_t c = 0; c < plan.fields.size(); ++c) AddValue(w, plan.fields[c].DataType, row[c]);
+    w.EndRow();
+  }
+  rows = n;
+  total = static_cast<std::int64_t>(result.rows.size());
+  if (maxRows > 0 && result.rows.size() > maxRows) {
+    const auto count = db.Execute("SELECT COUNT(*) FROM (" + plan.select + ") C", plan.params);
+    total = count.rows.at(0).at(0).ToInt64();
+  }
+  return w.FinishVariant();
+}
+
+Variant PacketFromResult(const DbResult& result) {
+  std::vector<TFieldDef> fields;
+  for (std::size_t c = 0; c < result.columns.size(); ++c) {
+    TFieldDef def;
+    std::string name = CanonicalColumnName(result.columns[c].name);
+    if (name.empty()) name = "Column" + IntToStr(c + 1);
+    std::string unique = name;
+    for (int k = 2;; ++k) {
+      const bool taken = std::any_of(fields.begin(), fields.end(),
+                                     [&](const TFieldDef& f) { return SameText(f.Name, unique); });
+      if (!taken) break;
+      unique = name + "_" + IntToStr(k);
+    }
+    def.Name = unique;
+    switch (result.columns[c].type) {
+      case DbColumnType::Integer:
+        def.DataType = TFieldType::ftLargeint;
+        break;
+      case DbColumnType::Float:
+        def.DataType = TFieldType::ftFloat;
+        break;
+      case DbColumnType::Boolean:
+        def.DataType = TFieldType::ftBoolean;
+        break;
+      case DbColumnType::Blob:
+        def.DataType = TFieldType::ftBlob;
+        break;
+      default:
+        def.DataType = TFieldType::ftString;
+        def.Size = 255;
+        break;
+    }
+    fields.push_back(def);
+  }
+  PacketWriter w(fields);
+  for (const auto& row : result.rows) {
+    for (std::size_t c = 0; c < fields.size(); ++c) AddValue(w, fields[c].DataType, row[c]);
+    w.EndRow();
+  }
+  return w.FinishVariant();
+}
+
+}  // namespace sw::appserver
