@@ -265,7 +265,7 @@ struct Val {
   bool null = false;
   bool isNumber = false;
   double number = 0;
-  std::string text;
+  std::string_view text;
 };
 
 Val FieldVal(const ColumnTable& t, int field, std::uint32_t row) {
@@ -277,7 +277,7 @@ Val FieldVal(const ColumnTable& t, int field, std::uint32_t row) {
   }
   switch (c.Storage()) {
     case TStorage::Bytes:
-      v.text = std::string(c.GetBytes(row));
+      v.text = c.GetBytes(row);
       break;
     case TStorage::Float64:
       v.isNumber = true;
@@ -293,37 +293,36 @@ Val FieldVal(const ColumnTable& t, int field, std::uint32_t row) {
   return v;
 }
 
-// A literal compared with a field takes the field's kind: a text against a numeric or date field is read as a
-// number or date; a number against a text field is compared as its text.
-Val LiteralFor(const FilterExpr::Node::Operand& lit, const Column* against) {
-  Val v;
-  if (against == nullptr) {
-    v.isNumber = lit.isNumber;
-    v.number = lit.number;
-    v.text = lit.text;
-    return v;
+// A literal compared with a field takes the field's kind once, when the filter is parsed: a text against a
+// numeric or date field is read as a number or date (raising sw::Error when it is not one); a number against
+// a text field is compared as its text.
+void ConvertLiteral(FilterExpr::Node::Operand& lit, const Column& against) {
+  if (against.Storage() == TStorage::Bytes) {
+    lit.isNumber = false;  // lit.text already holds the literal as written
+    return;
   }
-  if (against->Storage() == TStorage::Bytes) {
-    v.text = lit.text;
-    return v;
-  }
-  v.isNumber = true;
-  if (lit.isNumber) {
-    v.number = lit.number;
-    return v;
-  }
-  TFieldType t = against->Type();
+  if (lit.isNumber) return;
+  TFieldType t = against.Type();
   if (IsDateTimeFieldType(t)) {
     auto d = TryStrToDateTime(lit.text);
-    if (!d) throw Error("'" + lit.text + "' is not a valid date");
-    v.number = *d;
+    if (!d) throw Error("Filter text compares a date field with '" + lit.text + "', which is not a date");
+    lit.number = *d;
   } else if (t == TFieldType::ftBoolean) {
-    v.number = Variant(lit.text).ToBool() ? 1 : 0;
+    lit.number = Variant(lit.text).ToBool() ? 1 : 0;
   } else {
     auto d = TryStrToFloat(lit.text);
-    if (!d) throw Error("'" + lit.text + "' is not a valid number");
-    v.number = *d;
+    if (!d)
+      throw Error("Filter text compares a numeric field with '" + lit.text + "', which is not a number");
+    lit.number = *d;
   }
+  lit.isNumber = true;
+}
+
+Val LiteralVal(const FilterExpr::Node::Operand& lit) {
+  Val v;
+  v.isNumber = lit.isNumber;
+  v.number = lit.number;
+  v.text = lit.text;
   return v;
 }
 
@@ -359,20 +358,33 @@ bool Eval(const FilterExpr::Node& n, const ColumnTable& t, std::uint32_t row, bo
     case Node::Compare:
       break;
   }
-  const Column* lc = n.left.field >= 0 ? &t.Col(static_cast<std::size_t>(n.left.field)) : nullptr;
-  const Column* rc = n.right.field >= 0 ? &t.Col(static_cast<std::size_t>(n.right.field)) : nullptr;
-  Val l = lc ? FieldVal(t, n.left.field, row) : LiteralFor(n.left, rc);
-  Val r = rc ? FieldVal(t, n.right.field, row) : LiteralFor(n.right, lc);
+  Val l = n.left.field >= 0 ? FieldVal(t, n.left.field, row) : LiteralVal(n.left);
+  Val r = n.right.field >= 0 ? FieldVal(t, n.right.field, row) : LiteralVal(n.right);
   if (l.null || r.null) return false;
   int c;
   if (l.isNumber && r.isNumber) {
     c = l.number < r.number ? -1 : (l.number > r.number ? 1 : 0);
+  } else if (!l.isNumber && !r.isNumber) {
+    c = ci ? CompareText(l.text, r.text) : CompareStr(l.text, r.text);
   } else {
-    std::string ls = l.isNumber ? FloatToStr(l.number) : l.text;
-    std::string rs = r.isNumber ? FloatToStr(r.number) : r.text;
+    std::string ls = l.isNumber ? FloatToStr(l.number) : std::string(l.text);
+    std::string rs = r.isNumber ? FloatToStr(r.number) : std::string(r.text);
     c = ci ? CompareText(ls, rs) : CompareStr(ls, rs);
   }
   return Apply(n.op, c);
+}
+
+void ConvertLiterals(FilterExpr::Node& n, const ColumnTable& t) {
+  using Node = FilterExpr::Node;
+  if (n.a) ConvertLiterals(*n.a, t);
+  if (n.b) ConvertLiterals(*n.b, t);
+  if (n.kind != Node::Compare) return;
+  if (n.left.field >= 0 && n.right.field < 0) {
+    ConvertLiteral(n.right, t.Col(static_cast<std::size_t>(n.left.field)));
+  }
+  if (n.right.field >= 0 && n.left.field < 0) {
+    ConvertLiteral(n.left, t.Col(static_cast<std::size_t>(n.right.field)));
+  }
 }
 
 }  // namespace
@@ -380,20 +392,7 @@ bool Eval(const FilterExpr::Node& n, const ColumnTable& t, std::uint32_t row, bo
 FilterExpr::FilterExpr(std::string_view text, const ColumnTable& table) : text_(text) {
   Parser p(text, table);
   root_ = p.ParseAll();
-  // Literals compared with fields are converted once here, so a literal that cannot take the field's kind
-  // (a date field against 'abc') is refused when the filter is set, not on every row.
-  struct Check {
-    static void Run(const Node& n, const ColumnTable& t) {
-      if (n.a) Run(*n.a, t);
-      if (n.b) Run(*n.b, t);
-      if (n.kind != Node::Compare) return;
-      if (n.left.field >= 0 && n.right.field < 0)
-        LiteralFor(n.right, &t.Col(static_cast<std::size_t>(n.left.field)));
-      if (n.right.field >= 0 && n.left.field < 0)
-        LiteralFor(n.left, &t.Col(static_cast<std::size_t>(n.right.field)));
-    }
-  };
-  Check::Run(*root_, table);
+  ConvertLiterals(*root_, table);
 }
 
 FilterExpr::~FilterExpr() = default;
