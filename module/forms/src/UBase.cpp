@@ -12,6 +12,7 @@
 
 #include "sw/core/Error.h"
 #include "sw/core/Text.h"
+#include "sw/session/SessionValues.h"
 #include "sw/ui/Application.h"
 #include "sw/ui/Colors.h"
 #include "sw/ui/DBGridEh.h"
@@ -152,7 +153,7 @@ std::string TfrmBase::ActivationText() const {
 }
 
 void TfrmBase::FormActivate() {
-  const std::string handle = GetStringByName("MainHandle");
+  const std::string handle = GetMainHandle();
   if (handle.empty()) return;
   const std::string text = ActivationText();
   // The block carries the text and its terminating 0 byte.
