@@ -50,32 +50,38 @@ class GridHeader : public QHeaderView {
     if (!rect.isValid() || logical < 0 || static_cast<std::size_t>(logical) >= grid_.ColumnCount()) return;
     const TColumnEh& col = grid_.Column(static_cast<std::size_t>(logical));
     painter->save();
+    painter->setClipRect(rect);
     const QColor fixed =
         grid_.FixedColor().isValid() ? grid_.FixedColor() : palette().color(QPalette::Button);
     painter->fillRect(rect, fixed);
-    painter->setPen(palette().color(QPalette::Mid));
-    painter->drawRect(rect.adjusted(0, 0, -1, -1));
-    if (!grid_.Options().Flat) {
-      painter->setPen(palette().color(QPalette::Light));
-      painter->drawLine(rect.topLeft(), rect.topRight());
-      painter->drawLine(rect.topLeft(), rect.bottomLeft());
-    }
     const auto parts = TitleParts(col.Title.Caption);
     const int levels = std::max(1, grid_.TitleLevels());
     const int bandHeight = rect.height() / levels;
     const int marker = col.Title.SortMarker == TSortMarkerEh::smNone ? 0 : 12;
-    painter->setPen(palette().color(QPalette::ButtonText));
-    // The lowest level takes the remaining bands when a title has fewer levels than the grid.
     for (std::size_t i = 0; i < parts.size(); ++i) {
-      int top = rect.top() + static_cast<int>(i) * bandHeight;
-      int height = (i + 1 == parts.size()) ? rect.bottom() - top + 1 : bandHeight;
-      QRect band(rect.left() + 2, top, rect.width() - 4 - (i + 1 == parts.size() ? marker : 0), height);
-      painter->drawText(band, Qt::AlignCenter, ui::ToQ(parts[i]));
-      if (i + 1 < parts.size()) {
-        painter->setPen(palette().color(QPalette::Mid));
-        painter->drawLine(rect.left(), top + height, rect.right(), top + height);
-        painter->setPen(palette().color(QPalette::ButtonText));
+      const bool lowest = i + 1 == parts.size();
+      // The lowest level of a title takes the remaining bands when it has fewer levels than the grid.
+      const int top = rect.top() + static_cast<int>(i) * bandHeight;
+      const int height = lowest ? rect.bottom() - top + 1 : bandHeight;
+      QRect cell(rect.left(), top, rect.width(), height);
+      if (!lowest) {
+        // Neighbours sharing this level are drawn as one cell across them.
+        const auto [first, last] = Group(logical, parts, i);
+        const int left = rect.left() - (sectionViewportPosition(logical) - sectionViewportPosition(first));
+        const int right =
+            left + sectionViewportPosition(last) + sectionSize(last) - sectionViewportPosition(first);
+        cell = QRect(left, top, right - left, height);
       }
+      painter->setPen(palette().color(QPalette::Mid));
+      painter->drawRect(cell.adjusted(0, 0, -1, -1));
+      if (!grid_.Options().Flat) {
+        painter->setPen(palette().color(QPalette::Light));
+        painter->drawLine(cell.left() + 1, cell.top() + 1, cell.right() - 1, cell.top() + 1);
+        painter->drawLine(cell.left() + 1, cell.top() + 1, cell.left() + 1, cell.bottom() - 1);
+      }
+      painter->setPen(palette().color(QPalette::ButtonText));
+      painter->drawText(cell.adjusted(2, 0, -2 - (lowest ? marker : 0), 0), Qt::AlignCenter,
+                        ui::ToQ(parts[i]));
     }
     if (marker != 0) {
       const int cx = rect.right() - 8;
@@ -89,6 +95,25 @@ class GridHeader : public QHeaderView {
       painter->drawPolygon(tri);
     }
     painter->restore();
+  }
+
+  // The run of visible sections around `logical` whose titles have the same texts on levels 0..level (and
+  // a level below it).
+  std::pair<int, int> Group(int logical, const std::vector<std::string>& parts, std::size_t level) const {
+    const int count = static_cast<int>(grid_.ColumnCount());
+    auto same = [&](int other) {
+      if (other < 0 || other >= count || isSectionHidden(other)) return false;
+      const auto p = TitleParts(grid_.Column(static_cast<std::size_t>(other)).Title.Caption);
+      if (p.size() <= level + 1) return false;
+      for (std::size_t k = 0; k <= level; ++k)
+        if (p[k] != parts[k]) return false;
+      return true;
+    };
+    int first = logical;
+    int last = logical;
+    while (same(first - 1)) --first;
+    while (same(last + 1)) ++last;
+    return {first, last};
   }
 
  private:
