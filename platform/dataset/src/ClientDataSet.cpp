@@ -602,6 +602,8 @@ void TClientDataSet::StartInsert(bool append) {
   std::uint32_t cur = CurrentId();
   if (append || cur == kNone) {
     insertAt_ = natural_.size();
+  } else if (viewIsNatural_) {
+    insertAt_ = pos_;
   } else {
     insertAt_ = static_cast<std::size_t>(std::find(natural_.begin(), natural_.end(), cur) - natural_.begin());
   }
@@ -654,7 +656,7 @@ void TClientDataSet::Post() {
     }
   }
   std::uint32_t id;
-  std::size_t fallback = pos_;
+  std::size_t fallback = state_ == TDataSetState::dsInsert && viewIsNatural_ ? insertAt_ : pos_;
   if (state_ == TDataSetState::dsEdit) {
     id = editId_;
     if (LogChanges) {
@@ -716,7 +718,10 @@ void TClientDataSet::Delete() {
   DoBeforeDelete();
   DoBeforeScroll();
   std::uint32_t id = CurrentId();
-  auto np = static_cast<std::size_t>(std::find(natural_.begin(), natural_.end(), id) - natural_.begin());
+  auto np =
+      viewIsNatural_
+          ? pos_
+          : static_cast<std::size_t>(std::find(natural_.begin(), natural_.end(), id) - natural_.begin());
   if (LogChanges) {
     auto it = changes_.find(id);
     bool had = it != changes_.end();
@@ -1018,7 +1023,10 @@ void TClientDataSet::PositionAfterChange(std::uint32_t id, std::size_t fallbackP
   bool filtering = filtered_ && (filter_ || onFilterRecord_);
   bool linked = master_ && master_->DataSet() != nullptr;
   if (viewIsNatural_) {
-    pos_ = static_cast<std::size_t>(std::find(natural_.begin(), natural_.end(), id) - natural_.begin());
+    // The record is where it was (an edit) or where it was inserted.
+    pos_ = fallbackPos < natural_.size() && natural_[fallbackPos] == id
+               ? fallbackPos
+               : static_cast<std::size_t>(std::find(natural_.begin(), natural_.end(), id) - natural_.begin());
   } else if (!filtering && !linked) {
     auto it = std::find(view_.begin(), view_.end(), id);
     if (it != view_.end()) view_.erase(it);

@@ -68,15 +68,15 @@ void WriteInts(ByteWriter& w, std::uint8_t enc, std::vector<std::int64_t>& vals,
   enc |= static_cast<std::uint8_t>(p << kEncScaleShift);
   if (useDelta) enc |= kEncDelta;
   w.Out()[encPos] = enc;
-  w.Out().reserve(w.Out().size() + (useDelta ? delta : plain));
+  std::uint8_t* out = w.Grow(useDelta ? delta : plain);
   prev = 0;
   for (std::int64_t v : vals) {
     if (useDelta) {
-      w.VarUInt(ZigZag(
-          static_cast<std::int64_t>(static_cast<std::uint64_t>(v) - static_cast<std::uint64_t>(prev))));
+      out = ByteWriter::PutVarUInt(out, ZigZag(static_cast<std::int64_t>(static_cast<std::uint64_t>(v) -
+                                                                         static_cast<std::uint64_t>(prev))));
       prev = v;
     } else {
-      w.VarUInt(ZigZag(v));
+      out = ByteWriter::PutVarUInt(out, ZigZag(v));
     }
   }
 }
@@ -232,15 +232,25 @@ void EncodeColumns(ByteWriter& w, const ColumnTable& table, std::span<const std:
       }
     }
     switch (col.Storage()) {
-      case TStorage::Bytes:
+      case TStorage::Bytes: {
         w.Out()[encPos] = enc;
+        std::size_t total = 0;
+        for (std::uint32_t r : rows) {
+          if (!col.IsNull(r)) {
+            std::size_t n = col.GetBytes(r).size();
+            total += VarLen(n) + n;
+          }
+        }
+        std::uint8_t* out = w.Grow(total);
         for (std::uint32_t r : rows) {
           if (col.IsNull(r)) continue;
           std::string_view b = col.GetBytes(r);
-          w.VarUInt(b.size());
-          w.Raw(b.data(), b.size());
+          out = ByteWriter::PutVarUInt(out, b.size());
+          std::memcpy(out, b.data(), b.size());
+          out += b.size();
         }
         break;
+      }
       case TStorage::Float64: {
         double scale = FloatScale(col.Type());
         bool asInt = true;

@@ -36,6 +36,20 @@ class ByteWriter {
     out_.insert(out_.end(), b, b + n);
   }
   std::vector<std::uint8_t>& Out() { return out_; }
+  // Appends n bytes and returns where they start (valid until the next append).
+  std::uint8_t* Grow(std::size_t n) {
+    std::size_t at = out_.size();
+    out_.resize(at + n);
+    return out_.data() + at;
+  }
+  static std::uint8_t* PutVarUInt(std::uint8_t* p, std::uint64_t v) {
+    while (v >= 0x80) {
+      *p++ = static_cast<std::uint8_t>(v | 0x80);
+      v >>= 7;
+    }
+    *p++ = static_cast<std::uint8_t>(v);
+    return p;
+  }
 
  private:
   std::vector<std::uint8_t>& out_;
