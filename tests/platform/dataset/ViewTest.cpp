@@ -2,6 +2,8 @@
 // bookmarks across re-sorting, and a detail data set following its master.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "Fixture.h"
 #include "sw/core/Error.h"
 
@@ -284,6 +286,61 @@ TEST(ViewTest, DetailFollowsMaster) {
   EXPECT_EQ(status.RecordCount(), 5);
   EXPECT_THROW(status.SetMasterSource(&master, "OrgCode;ID", "OrgCode"), Error);
   EXPECT_THROW(status.SetMasterSource(&status, "OrgCode", "OrgCode"), Error);
+}
+
+}  // namespace
+}  // namespace sw
+
+namespace sw {
+namespace {
+
+// An index and a filter set before the data arrives apply to every load; one that the new fields cannot take
+// is dropped after the load, which still completes, and the error is raised.
+TEST(ViewTest, IndexAndFilterOutliveLoads) {
+  TClientDataSet source;
+  testing::FillStaff(source);
+  Variant packet = source.GetData();
+  TClientDataSet ds;
+  ds.SetIndexFieldNames("Amount;ID");
+  ds.SetFilter("OrgCode = '01'");
+  ds.SetFiltered(true);
+  ds.SetData(packet);
+  EXPECT_EQ(testing::Column(ds, "ID"), (testing::Strings{"5", "1", "2"}));
+  ds.SetData(packet);
+  EXPECT_EQ(testing::Column(ds, "ID"), (testing::Strings{"5", "1", "2"}));
+  PacketWriter other;
+  other.AddField("ID", TFieldType::ftInteger);
+  other.AddInt(9);
+  other.EndRow();
+  EXPECT_THROW(ds.SetData(other.FinishVariant()), Error);
+  EXPECT_EQ(ds.RecordCount(), 1);
+  EXPECT_EQ(ds.IndexFieldNames(), "");
+  EXPECT_FALSE(ds.Filtered());
+}
+
+// Random filter texts made of the language's own pieces either parse or raise sw::Error; never anything else.
+TEST(ViewTest, RandomFilterTextsParseOrRaise) {
+  TClientDataSet ds;
+  testing::FillStaff(ds);
+  const char* pieces[] = {
+      "ID", "Name", "Born",         "Qty", "=",    "<>", "<",    ">=",     "and", "or",    "not", "(",
+      ")",  "'a'",  "'1990-01-02'", "5",   "-1.5", "is", "null", "[Code]", "'",   "\"x\"", "!",   ""};
+  std::mt19937 rng(99);
+  int parsed = 0;
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    int n = 1 + static_cast<int>(rng() % 8);
+    for (int i = 0; i < n; ++i) text += std::string(pieces[rng() % std::size(pieces)]) + " ";
+    try {
+      ds.SetFilter(text);
+      ds.SetFiltered(true);
+      (void)ds.RecordCount();
+      ds.SetFiltered(false);
+      ++parsed;
+    } catch (const Error&) {
+    }
+  }
+  EXPECT_GT(parsed, 10);
 }
 
 }  // namespace
