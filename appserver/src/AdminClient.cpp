@@ -54,7 +54,8 @@ Variant AdminClient::Search(std::int32_t classId, const std::string& where, std:
   const Variant desc = CompressPacket(header.SaveToVariant(false));
   const Variant reply = icomm_->Call(rcSearchClassData, {"@" + loginId_, desc, "", "", where});
   RaiseIfText(reply);
-  if (!reply.IsArray() || reply.AsArray().items.size() < 2) throw Error("the server answered the search oddly");
+  if (!reply.IsArray() || reply.AsArray().items.size() < 2)
+    throw Error("the server answered the search oddly");
   total = reply.AsArray().items[1].ToInt64();
   return DecompressPacket(reply.AsArray().items[0]);
 }

@@ -266,7 +266,8 @@ void AppServer::Register(Dispatcher& d) {
         s.loginId = TextArg(args, 0);
         const auto id = ParseLoginId(s.loginId);
         auto db = pool_.Acquire();
-        return Variant(std::int32_t{id && sessions_.Logout(*db, *id) ? 1 : 0});
+        s.rows = id && sessions_.Logout(*db, *id) ? 1 : 0;
+        return Variant(static_cast<std::int32_t>(s.rows));
       },
       nullptr);
 

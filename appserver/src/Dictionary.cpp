@@ -68,7 +68,18 @@ ClassDef ReadDescription(const Variant& bytes) {
   if (!bytes.IsBytes()) throw Error("@类描述数据格式错误。");
   TSysClassDesc desc;
   try {
-    desc.LoadFromVariant(bytes, false);
+    // A header-only stream must end after the header; a stream that goes on must be a whole description.
+    const auto& b = bytes.AsBytes().bytes;
+    TMemoryStream stream;
+    if (!b.empty()) stream.Write(b.data(), b.size());
+    stream.SetPosition(0);
+    desc.LoadFromStream(stream, false);
+    if (stream.Remaining() != 0) {
+      stream.SetPosition(0);
+      desc.LoadFromStream(stream, true);
+      if (stream.Remaining() != 0)
+        throw Error(IntToStr(stream.Remaining()) + " bytes follow the description");
+    }
   } catch (const Error& e) {
     throw Error(std::string("@类描述数据格式错误: ") + e.what());
   }

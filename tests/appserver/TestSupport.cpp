@@ -101,3 +101,64 @@ std::optional<std::string> FreshDatabaseUrl(const std::string& backend) {
 }
 
 }  // namespace sw::appserver::test
+
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <thread>
+
+namespace sw::appserver::test {
+
+ServerProcess::ServerProcess(const std::string& databaseUrl, std::vector<std::string> extra) {
+  log_ = MakeTempDir("log") + "/server.log";
+  int fds[2];
+  if (pipe(fds) != 0) throw Error("pipe failed");
+  std::vector<std::string> args = {std::string(SW_BIN_DIR) + "/staffwatch-server",
+                                   "--db",
+                                   databaseUrl,
+                                   "--listen",
+                                   "127.0.0.1:0",
+                                   "--log",
+                                   log_};
+  args.insert(args.end(), extra.begin(), extra.end());
+  pid_ = fork();
+  if (pid_ < 0) throw Error("fork failed");
+  if (pid_ == 0) {
+    dup2(fds[1], 1);
+    close(fds[0]);
+    close(fds[1]);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(fds[1]);
+  // The server prints "listening on HOST:PORT" once it serves.
+  std::string out;
+  char c = 0;
+  while (read(fds[0], &c, 1) == 1 && c != '\n') out += c;
+  close(fds[0]);
+  const auto colon = out.rfind(':');
+  if (!StartsWithText(out, "listening on") || colon == std::string::npos) {
+    Stop();
+    throw Error("staffwatch-server did not start: \"" + out + "\"");
+  }
+  port_ = std::stoi(out.substr(colon + 1));
+}
+
+ServerProcess::~ServerProcess() {
+  Stop();
+}
+
+int ServerProcess::Stop() {
+  if (pid_ <= 0) return -1;
+  kill(pid_, SIGTERM);
+  int status = 0;
+  waitpid(pid_, &status, 0);
+  pid_ = -1;
+  return status;
+}
+
+}  // namespace sw::appserver::test

@@ -3,6 +3,7 @@
 // (scripts/pg-test-cluster) and a fresh database per test.
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace sw::appserver::test {
 
@@ -19,5 +20,30 @@ std::string FreshPgDatabase();
 // "sqlite:<temp file>" or a fresh PostgreSQL database for a backend name ("sqlite", "postgres"); nullopt when
 // that backend is not available here.
 std::optional<std::string> FreshDatabaseUrl(const std::string& backend);
+
+}  // namespace sw::appserver::test
+
+namespace sw::appserver::test {
+
+// A real staffwatch-server process on an ephemeral loopback port; stopped with SIGTERM when destroyed.
+class ServerProcess {
+ public:
+  // extra: further command-line options.
+  ServerProcess(const std::string& databaseUrl, std::vector<std::string> extra = {});
+  ~ServerProcess();
+  ServerProcess(const ServerProcess&) = delete;
+  ServerProcess& operator=(const ServerProcess&) = delete;
+
+  int Port() const { return port_; }
+  std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
+  const std::string& LogFile() const { return log_; }
+  // Sends SIGTERM and waits; returns the exit status (as waitpid reports it), -1 when already stopped.
+  int Stop();
+
+ private:
+  int pid_ = -1;
+  int port_ = 0;
+  std::string log_;
+};
 
 }  // namespace sw::appserver::test

@@ -26,7 +26,8 @@ struct Connection {
 
 Connection TakeConnection(std::vector<std::string>& args) {
   Connection c;
-  c.server = sw::appserver::ParseHostPort(sw::cli::TakeOption(args, "--server", sw::appserver::kDefaultServer));
+  c.server =
+      sw::appserver::ParseHostPort(sw::cli::TakeOption(args, "--server", sw::appserver::kDefaultServer));
   c.user = sw::cli::TakeOption(args, "--user", "admin");
   c.password = sw::cli::TakeOption(args, "--password", "");
   return c;
@@ -40,11 +41,13 @@ std::int32_t ClassArg(const std::string& text) {
 
 // Runs a command body with usage errors (exit 2) told apart from server refusals (exit 1).
 template <class Body>
-int Run(CliContext& ctx, const char* name, std::size_t minArgs, std::size_t maxArgs, const char* usage, Body body) {
+int Run(CliContext& ctx, const char* name, std::size_t minArgs, std::size_t maxArgs, const char* usage,
+        Body body) {
   Connection conn;
   try {
     conn = TakeConnection(ctx.args);
-    if (ctx.args.size() < minArgs || ctx.args.size() > maxArgs) throw sw::Error(std::string("usage: ") + usage);
+    if (ctx.args.size() < minArgs || ctx.args.size() > maxArgs)
+      throw sw::Error(std::string("usage: ") + usage);
   } catch (const sw::Error& e) {
     ctx.err << name << ": " << e.what() << "\n";
     return sw::cli::kExitUsage;
@@ -78,7 +81,9 @@ int RunClassDesc(CliContext& ctx) {
 }
 
 // Display width of a UTF-8 text: a character outside ASCII (Chinese here) takes two columns.
-std::size_t Width(const std::string& s) { return sw::Utf8CharCount(s) + (s.size() - sw::Utf8CharCount(s)) / 2; }
+std::size_t Width(const std::string& s) {
+  return sw::Utf8CharCount(s) + (s.size() - sw::Utf8CharCount(s)) / 2;
+}
 
 int RunSearch(CliContext& ctx) {
   return Run(ctx, "search", 1, 2, "search CLASS [WHERE] [--server HOST:PORT] [--user CODE] [--password TEXT]",
