@@ -684,8 +684,10 @@ void TClientDataSet::Post() {
   }
   editRow_ = editId_ = kNone;
   modified_ = false;
-  SetState(TDataSetState::dsBrowse);
+  // Observers hear of the new state once the posted record has its place, so they read consistent values.
+  state_ = TDataSetState::dsBrowse;
   PositionAfterChange(id, fallback);
+  Notify(Event::StateChanged);
   Notify(Event::DataSetChanged);
   DoAfterPost();
 }
@@ -1236,7 +1238,7 @@ bool TClientDataSet::Locate(std::string_view keyFields, const Variant& keyValues
 
 Variant TClientDataSet::Lookup(std::string_view keyFields, const Variant& keyValues,
                                std::string_view resultFields) {
-  CheckBrowseMode();
+  CheckActive();  // a lookup neither moves nor ends a pending edit
   auto result = KeyColumns(resultFields);
   long p = FindMatch(KeyColumns(keyFields), ValueList(keyValues), 0);
   if (p < 0) return Variant::Null();

@@ -324,7 +324,9 @@ class TClientDataSet {
   // for several fields). Returns false and stays when none does. Values that do not fit a field raise
   // sw::Error.
   bool Locate(std::string_view keyFields, const Variant& keyValues, TLocateOptions options = 0);
-  // The value(s) of `resultFields` of the first record matching like Locate, without moving; null when none.
+  // The value(s) of `resultFields` (a variant array for several) of the first visible record whose key fields
+  // equal the values exactly, without moving or ending a pending edit (stored values are compared); null when
+  // none matches.
   Variant Lookup(std::string_view keyFields, const Variant& keyValues, std::string_view resultFields);
 
   // ---- Master/detail ----
