@@ -1,5 +1,6 @@
 #include "sw/dispatch/Wire.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -138,6 +139,7 @@ Variant WireReader::Value() {
 
 Variant WireReader::ValueAt(int depth) {
   if (depth > kMaxVariantDepth) Malformed("variant arrays nested too deeply");
+  if (++values_ > kMaxFrameValues) Malformed("more than " + std::to_string(kMaxFrameValues) + " values");
   std::uint8_t tag = U8();
   switch (static_cast<VarType>(tag)) {
     case VarType::Empty:
@@ -176,7 +178,7 @@ Variant WireReader::ValueAt(int depth) {
       if (n > Remaining())
         Malformed("array of " + std::to_string(n) + " elements in " + std::to_string(Remaining()) + " bytes");
       std::vector<Variant> items;
-      items.reserve(n);
+      items.reserve(std::min<std::size_t>(n, 1024));
       for (std::uint32_t i = 0; i < n; ++i) items.push_back(ValueAt(depth + 1));
       return Variant::Array(std::move(items), low);
     }
@@ -245,7 +247,7 @@ CallFrame DecodeCall(std::string_view payload) {
   call.number = r.I32();
   std::uint32_t n = r.U32();
   if (n > r.Remaining()) Malformed("argument count " + std::to_string(n) + " exceeds the frame");
-  call.args.reserve(n);
+  call.args.reserve(std::min<std::size_t>(n, 1024));
   for (std::uint32_t i = 0; i < n; ++i) {
     std::uint8_t flags = r.U8();
     if (flags > 1) Malformed("argument flags " + std::to_string(flags));
@@ -273,7 +275,7 @@ ReplyFrame DecodeReply(std::string_view payload) {
   reply.result = r.Value();
   std::uint32_t n = r.U32();
   if (n > r.Remaining()) Malformed("written-back count " + std::to_string(n) + " exceeds the frame");
-  reply.written.reserve(n);
+  reply.written.reserve(std::min<std::size_t>(n, 1024));
   for (std::uint32_t i = 0; i < n; ++i) {
     WrittenArg a;
     a.index = r.U32();

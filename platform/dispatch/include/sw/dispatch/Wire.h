@@ -18,6 +18,9 @@ inline constexpr std::uint8_t kWireVersion = 1;
 inline constexpr std::uint32_t kDefaultMaxFrameSize = 64u * 1024u * 1024u;
 // Deepest nesting of variant arrays accepted when decoding.
 inline constexpr int kMaxVariantDepth = 32;
+// Most variants one frame may carry: a variant in memory is far larger than its one tag byte on the wire, so
+// a frame of a million tiny values must not be able to make the reader allocate gigabytes.
+inline constexpr std::size_t kMaxFrameValues = 1000000;
 // Size of the length prefix in front of every payload.
 inline constexpr std::size_t kFrameHeaderSize = 4;
 
@@ -65,6 +68,7 @@ class WireReader {
   std::string_view Take(std::size_t n);
   std::string_view data_;
   std::size_t pos_ = 0;
+  std::size_t values_ = 0;
 };
 
 // One argument of a call as it travels: its value and whether the callee may write it back.
