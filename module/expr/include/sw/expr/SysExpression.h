@@ -19,6 +19,7 @@
 namespace sw {
 
 class TSysExpression;
+class TClientDataSet;
 
 // The error type of the language: an exception that carries only its message (UTF-8).
 class TExpErr : public Error {
@@ -104,6 +105,9 @@ class TSysExpression {
   // Adds a data item when its data set is open, records its index and makes it the DefaultItem when there is
   // none yet; a closed data set adds nothing (the item is dropped). Returns the added item or nullptr.
   virtual TDataItem* AddDataItem(std::unique_ptr<TDataItem> item);
+  // Adds a TDataSetItem named "DataSet" for a plain data set that exists and is open; `componentName` names
+  // it in messages. A missing or closed data set adds nothing.
+  virtual TDataItem* AddDataSet(TClientDataSet* dataSet, std::string_view componentName = "DataSet");
   // Appends a new variable (name and text value UTF-8); no check for an existing name.
   virtual void AddVariable(std::string_view name, const Variant& value);
   // Creates a function item of class F, whose static kClassName is "TF" + name, and appends it. The name is
