@@ -2,6 +2,9 @@
 // cancel, undo and revert.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
+
 #include "Fixture.h"
 #include "sw/core/Error.h"
 
@@ -182,6 +185,111 @@ TEST(ChangeLogTest, ManyEditsAndMergesKeepStorageBounded) {
   }
   EXPECT_EQ(Column(ds, "Name"), Strings(5, "名字199"));
   EXPECT_LT(ds.MemoryBytes(), 64u * 1024u);
+}
+
+}  // namespace
+}  // namespace sw
+
+namespace sw {
+namespace {
+
+using Rows = std::map<std::int64_t, std::string>;  // ID -> "Name|Qty"
+
+Rows RowsOf(const Variant& packet) {
+  PacketReader r(packet);
+  Rows rows;
+  int id = r.FieldIndex("ID"), name = r.FieldIndex("Name"), qty = r.FieldIndex("Qty");
+  for (std::size_t i = 0; i < r.RowCount(); ++i) {
+    rows[r.Value(i, id).ToInt64()] = r.Value(i, name).ToString() + "|" + r.Value(i, qty).ToString();
+  }
+  return rows;
+}
+
+// What the server does with a delta: finds each row by its original key and applies the change.
+void ApplyDelta(Rows& rows, const Variant& delta) {
+  DeltaReader d(delta);
+  int id = d.FieldIndex("ID"), name = d.FieldIndex("Name"), qty = d.FieldIndex("Qty");
+  for (std::size_t i = 0; i < d.Count(); ++i) {
+    switch (d.Kind(i)) {
+      case TUpdateKind::ukInsert:
+        ASSERT_EQ(rows.count(d.NewValue(i, id).ToInt64()), 0u);
+        rows[d.NewValue(i, id).ToInt64()] =
+            d.NewValue(i, name).ToString() + "|" + d.NewValue(i, qty).ToString();
+        break;
+      case TUpdateKind::ukModify:
+        ASSERT_EQ(rows.count(d.OldValue(i, id).ToInt64()), 1u);
+        rows[d.OldValue(i, id).ToInt64()] =
+            d.NewValue(i, name).ToString() + "|" + d.NewValue(i, qty).ToString();
+        break;
+      case TUpdateKind::ukDelete:
+        ASSERT_EQ(rows.erase(d.OldValue(i, id).ToInt64()), 1u);
+        break;
+    }
+  }
+}
+
+// Random edits, inserts, deletes, undos, reverts, re-sorts and filters: at every step the base data with the
+// delta applied is exactly the current data, and cancelling the updates gives the base back.
+TEST(ChangeLogTest, DeltaAlwaysTurnsTheBaseIntoTheCurrentData) {
+  TClientDataSet ds;
+  FillStaff(ds);
+  Rows base = RowsOf(ds.GetData());
+  std::mt19937 rng(12345);
+  int nextId = 100;
+  auto pick = [&] {
+    if (!ds.IsEmpty()) ds.SetRecNo(1 + static_cast<int>(rng() % static_cast<unsigned>(ds.RecordCount())));
+  };
+  for (int step = 0; step < 1500; ++step) {
+    switch (rng() % 10) {
+      case 0:
+      case 1:
+        rng() % 2 ? ds.Append() : (pick(), ds.Insert());
+        ds.FieldByName("ID").SetValue(std::int32_t{nextId++});
+        ds.FieldByName("Name").SetValue("n" + std::to_string(rng() % 50));
+        if (rng() % 2) ds.FieldByName("Qty").SetValue(static_cast<double>(rng() % 10));
+        rng() % 5 ? ds.Post() : ds.Cancel();
+        break;
+      case 2:
+      case 3:
+        if (ds.IsEmpty()) break;
+        pick();
+        ds.Edit();
+        ds.FieldByName(rng() % 2 ? "Name" : "Qty").SetValue(std::to_string(rng() % 9));
+        rng() % 5 ? ds.Post() : ds.Cancel();
+        break;
+      case 4:
+        if (ds.IsEmpty()) break;
+        pick();
+        ds.Delete();
+        break;
+      case 5:
+        ds.UndoLastChange(rng() % 2 == 0);
+        break;
+      case 6:
+        pick();
+        if (!ds.IsEmpty()) ds.RevertRecord();
+        break;
+      case 7:
+        ds.SetIndexFieldNames(rng() % 3 == 0 ? "" : (rng() % 2 ? "Qty" : "Name;ID"));
+        break;
+      case 8:
+        ds.SetFilter("Qty > 3");
+        ds.SetFiltered(rng() % 2 == 0);
+        break;
+      case 9:
+        if (rng() % 4 == 0) {
+          ds.MergeChangeLog();
+          base = RowsOf(ds.GetData());
+        }
+        break;
+    }
+    Rows expected = base;
+    ApplyDelta(expected, ds.GetDelta());
+    ASSERT_EQ(expected, RowsOf(ds.GetData())) << "step " << step;
+  }
+  ds.CancelUpdates();
+  EXPECT_EQ(RowsOf(ds.GetData()), base);
+  EXPECT_EQ(ds.ChangeCount(), 0);
 }
 
 }  // namespace
