@@ -169,6 +169,9 @@ constexpr const char* kOprAnalysisView =
     "COUNT(*) AS OprCount, MIN(L.LogTime) AS FirstTime, MAX(L.LogTime) AS LastTime "
     "FROM tSysOprLog L LEFT JOIN tOrgManage O ON O.OrgCode = L.OrgCode GROUP BY L.UserCode, L.OrgCode";
 
+// Class 2007 (online users): the sessions that are open.
+constexpr const char* kOnlineView = "SELECT * FROM tSysOnline WHERE IsOnline = '1'";
+
 std::string SqlType(const ColumnDef& c, DbDialect d) {
   switch (c.type) {
     case ColType::BigInt:
@@ -263,6 +266,8 @@ bool EnsureSchema(DbConnection& db) {
   db.Execute("CREATE INDEX IF NOT EXISTS ixOnlineUser ON tSysOnline (UserId)");
   db.Execute(std::string(d == DbDialect::Postgres ? "CREATE OR REPLACE VIEW" : "CREATE VIEW IF NOT EXISTS") +
              " vUsrOprAnalysis AS " + kOprAnalysisView);
+  db.Execute(std::string(d == DbDialect::Postgres ? "CREATE OR REPLACE VIEW" : "CREATE VIEW IF NOT EXISTS") +
+             " vSysOnline AS " + kOnlineView);
   db.Execute("INSERT INTO tSysSchema (Version) VALUES (?)", {Variant(kSchemaVersion)});
   tx.Commit();
   return true;
