@@ -1,0 +1,144 @@
+// The entity data set against the real application server with the demo dictionary and data.
+#include <gtest/gtest.h>
+
+#include "AppServerFixture.h"
+#include "sw/core/Error.h"
+#include "sw/data/sysBaseBL.h"
+#include "sw/dataset/ClientDataSet.h"
+#include "sw/enumbank/EnumBank.h"
+
+namespace sw {
+namespace {
+
+using apptest::AppServerTest;
+
+// The texts of one column over all rows.
+std::vector<std::string> Column(TSysClassEntity& e, const std::string& field) {
+  std::vector<std::string> out;
+  for (e.First(); !e.Eof(); e.Next()) out.push_back(e.FieldByName(field).Text());
+  return out;
+}
+
+TEST_F(AppServerTest, InitOnceAndAgainForAnotherLanguage) {
+  TSysClassEntity e(18062);
+  ASSERT_TRUE(e.Init(lt_PRC));
+  EXPECT_EQ(e.ClassDesc().Rec().TableName, "tSkuStock");
+  EXPECT_EQ(e.ClassDesc().PropCount(), 6);
+  EXPECT_EQ(e.IndexFieldNames(), "OrgCode;PluId");
+  // A local change survives Init with 0 or the same language, and goes with a new description.
+  e.ClassDesc().Prop(1)->Caption = "changed";
+  EXPECT_TRUE(e.Init(0));
+  EXPECT_TRUE(e.Init(lt_PRC));
+  EXPECT_EQ(e.ClassDesc().Prop(1)->Caption, "changed");
+  EXPECT_TRUE(e.Init(lt_USA));
+  EXPECT_EQ(e.ClassDesc().Prop(1)->Caption, "组织");
+  // This server holds Chinese captions only and says so in the description it sends.
+  EXPECT_EQ(e.ClassDesc().LanguageType(), lt_PRC);
+  EXPECT_TRUE(sink.Boxes().empty());
+}
+
+TEST_F(AppServerTest, CaptionConditionsFixedWhereAndTables) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> tables;
+    std::string fixedWhere;
+    std::string condition;
+    std::vector<std::string> plus;  // PluCode of the rows, in index order
+  };
+  const std::vector<Case> cases = {
+      {"all rows", {}, "", "", {"P0001", "P0002", "P0003"}},
+      {"caption and >=", {}, "", "[库存数量]>=90", {"P0001", "P0002"}},
+      {"qualified caption, look-up name", {}, "", "[商品库存.组织]='二号门店'", {"P0003"}},
+      {"fixed condition", {}, "OrgCode='0101'", "[库存数量]<=100", {"P0002"}},
+      {"fixed condition alone", {}, "OrgCode='0102'", "", {"P0003"}},
+      {"one table", {"tSkuStock"}, "", "([库存数量]>=90 AND [库存数量]<>96)", {"P0001"}},
+      {"two tables", {"tSkuStock", "tSkuStock"}, "", "", {"P0001", "P0002", "P0003"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TSysClassEntity e(18062);
+    ASSERT_TRUE(e.InitTables(c.tables, lt_PRC));
+    e.FixedWhere = c.fixedWhere;
+    ASSERT_TRUE(e.SearchWhere(c.condition, "", 1, 0)) << e.TranslatedWhere;
+    EXPECT_EQ(Column(e, "PluCode"), c.plus);
+    EXPECT_EQ(e.RecordTotal, static_cast<std::int32_t>(c.plus.size()));
+  }
+  EXPECT_TRUE(sink.Boxes().empty());
+}
+
+TEST_F(AppServerTest, TimingModeSearch) {
+  TSysClassEntity e(18062);
+  e.SearchBegin = Now();
+  ASSERT_TRUE(e.SearchFields("@TIME@", "", "", 1, 0));
+  EXPECT_EQ(e.RecordCount(), 3);
+  EXPECT_GT(e.PacketSize, 0);
+  EXPECT_GT(e.RecordTotal, 0);  // the unpacked packet's highest byte index
+  EXPECT_LE(e.ServerTimes[0], e.ServerTimes[4]);
+  EXPECT_LE(e.ServerTimes[5], e.ServerTimes[6]);
+  EXPECT_LE(e.ReplyTime, e.LoadTime);
+}
+
+TEST_F(AppServerTest, ColumnRightsMaskAColumn) {
+  // The host publishes the columns the user's groups may not see; here those of the store group.
+  Variant data;
+  ASSERT_EQ(
+      QueryData("查询受限制的数据列权限",
+                "select classid as ClassID, propid as PropId from tusrrightcolumns where ugrpcode='STORE'",
+                data),
+      1);
+  auto rights = std::make_shared<TClientDataSet>();
+  rights->SetData(UnzipPacketPerSwitch(data));
+  SetCdsList("ColRight", rights);
+  TSysClassEntity e(18062);
+  ASSERT_TRUE(e.SearchWhere("", "", 1, 0));
+  EXPECT_EQ(Column(e, "StockAmt"), (std::vector<std::string>{"*", "*", "*"}));
+  EXPECT_EQ(Column(e, "StockQty"), (std::vector<std::string>{"240", "96", "30"}));
+  SetCdsList("ColRight", nullptr);
+}
+
+TEST_F(AppServerTest, ServerErrorsReachTheSystemLog) {
+  TSysClassEntity e(18062);
+  ASSERT_TRUE(e.Init(lt_PRC));
+  EXPECT_FALSE(e.SearchWhere("[库存数量]>=NoSuchColumn", "", 1, 0));
+  ASSERT_EQ(sink.Boxes().size(), 1u);
+  EXPECT_EQ(sink.Boxes()[0].text, kEntityDataError);
+
+  TClientDataSet log;
+  ASSERT_TRUE(e.OpenClientDataSet(log, "select Source, Message from tSysSysLog order by LogId"));
+  ASSERT_EQ(log.RecordCount(), 1);
+  EXPECT_EQ(log.FieldByName("Source").AsString(), "TSysClassEntity.Search");
+  EXPECT_NE(log.FieldByName("Message").AsString().find("NoSuchColumn"), std::string::npos)
+      << log.FieldByName("Message").AsString();
+
+  // The log query class shows its own message and writes nothing.
+  sink.Clear();
+  TSysClassEntity logQuery(kLogQueryClassId);
+  ASSERT_TRUE(logQuery.Init(lt_PRC));
+  EXPECT_FALSE(logQuery.SearchWhere("NoSuchColumn=1", "", 1, 0));
+  ASSERT_EQ(sink.Boxes().size(), 1u);
+  EXPECT_EQ(sink.Boxes()[0].text, kLogQuerySearchError);
+  ASSERT_TRUE(e.OpenClientDataSet(log, "select Source from tSysSysLog"));
+  EXPECT_EQ(log.RecordCount(), 1);
+}
+
+TEST_F(AppServerTest, UserClassByCaptionAndEnumerationName) {
+  try {
+    Variant probe;
+    AppServerIntf->OpenSQL(EnumListStatement("2", ""), probe);
+  } catch (const Error& e) {
+    GTEST_SKIP() << "the server cannot answer the enumeration statement of enumbank: " << e.what();
+  }
+  TSysClassEntity e(2002);
+  ASSERT_TRUE(e.Init(lt_PRC)) << (sink.Boxes().empty() ? "" : sink.Boxes()[0].text);
+  EXPECT_EQ(e.ClassDesc().FindByFieldName("UserType")->EnumList,
+            (std::vector<std::string>{"0-普通用户", "1-系统管理员"}));
+  ASSERT_TRUE(e.SearchWhere("[用户编码]='zhangsan'", "", 1, 0));
+  EXPECT_EQ(Column(e, "UserName"), (std::vector<std::string>{"张三"}));
+  EXPECT_EQ(e.RecordTotal, 1);
+  ASSERT_TRUE(e.SearchWhere("[用户类型]='系统管理员'", "", 1, 0));
+  EXPECT_EQ(e.TranslatedWhere, "UserType = '1'");
+  EXPECT_EQ(Column(e, "UserCode"), (std::vector<std::string>{"admin"}));
+}
+
+}  // namespace
+}  // namespace sw

@@ -1,0 +1,74 @@
+#pragma once
+// A real application server for the module's tests: staffwatch-server's AppServer on a temporary SQLite file
+// with the demo data, serving on an ephemeral loopback port in this process, and a module session logged in
+// on it the way the host logs in.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "TestSupport.h"
+#include "sw/appserver/AppServer.h"
+#include "sw/common/MessageSink.h"
+#include "sw/dispatch/Dispatcher.h"
+#include "sw/dispatch/ServerObjects.h"
+#include "sw/dispatch/TcpServer.h"
+#include "sw/hostvars/HostVars.h"
+#include "sw/server/sysPstInterface.h"
+#include "sw/srvlink/SrvLink.h"
+
+namespace sw::apptest {
+
+class AppServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    appserver::AppServerOptions options;
+    options.database = "sqlite:" + appserver::test::MakeTempDir("module-entity") + "/staffwatch.db";
+    options.demo = true;
+    options.logFile = "";
+    server_ = std::make_unique<appserver::AppServer>(options);
+    server_->Initialize();
+    server_->Register(dispatcher_);
+    tcp_ = std::make_unique<TcpServer>(dispatcher_);
+    tcp_->Start();
+    ClearSession();
+    SetStringByName("AppServerIp", "127.0.0.1");
+    SetStringByName("AppServerPort", std::to_string(tcp_->Port()));
+    SetIcomm(nullptr);
+    SetIGeneral(nullptr);
+    unit_.Init();
+    Login("admin", "admin");
+  }
+  void TearDown() override {
+    unit_.Done();
+    FreeConnection("127.0.0.1", tcp_->Port(), kIcommClassId);
+    FreeConnection("127.0.0.1", tcp_->Port(), kIGeneralClassId);
+    SetIcomm(nullptr);
+    SetIGeneral(nullptr);
+    ClearSession();
+    tcp_->Stop();
+  }
+
+  // Logs in as the host does and publishes the session values of the user.
+  void Login(const std::string& user, const std::string& password) {
+    const Variant reply = GetIcommIntf()->Call(appserver::kCallLogin, {user, password, ""});
+    ASSERT_TRUE(reply.IsArray()) << reply.ToString();
+    const auto& items = reply.AsArray().items;
+    SetStringByName("LoginId", items[0].ToString());
+    SetStringByName("UserId", items[1].ToString());
+    SetStringByName("UserCode", items[2].ToString());
+    SetStringByName("UserName", items[3].ToString());
+    SetStringByName("OrgCode", items[4].ToString());
+  }
+
+  RecordingMessageSink sink;
+  ScopedMessageSink scopedSink{sink};
+
+ private:
+  Dispatcher dispatcher_;
+  std::unique_ptr<appserver::AppServer> server_;
+  std::unique_ptr<TcpServer> tcp_;
+  ServerAccessUnit unit_;
+};
+
+}  // namespace sw::apptest
