@@ -1,18 +1,16 @@
-// Administrators' commands against a running staffwatch-server: login, classdesc, search, exec-sql. Each
-// takes --server HOST:PORT (default 127.0.0.1:7411), --user CODE and --password TEXT.
-#include <algorithm>
+// Administrators' commands against a running staffwatch-server: login, classdesc, exec-sql (search, through
+// the module's entity, is in search.cpp). Each takes --server HOST:PORT (default 127.0.0.1:7411), --user CODE
+// and --password TEXT.
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "Cli.h"
 #include "sw/appserver/AdminClient.h"
-#include "sw/core/CodePage.h"
 #include "sw/core/Error.h"
 #include "sw/core/Text.h"
 #include "sw/data/ClassDescDump.h"
 #include "sw/data/USysDict.h"
-#include "sw/dataset/Packet.h"
 
 namespace {
 
@@ -80,45 +78,6 @@ int RunClassDesc(CliContext& ctx) {
              });
 }
 
-// Display width of a UTF-8 text: a character outside ASCII (Chinese here) takes two columns.
-std::size_t Width(const std::string& s) {
-  return sw::Utf8CharCount(s) + (s.size() - sw::Utf8CharCount(s)) / 2;
-}
-
-int RunSearch(CliContext& ctx) {
-  return Run(ctx, "search", 1, 2, "search CLASS [WHERE] [--server HOST:PORT] [--user CODE] [--password TEXT]",
-             [&](sw::appserver::AdminClient& c) {
-               const std::int32_t classId = ClassArg(ctx.args[0]);
-               std::int64_t total = 0;
-               sw::PacketReader packet(c.Search(classId, ctx.args.size() > 1 ? ctx.args[1] : "", total));
-               std::vector<std::vector<std::string>> cells;
-               std::vector<std::string> head;
-               for (const auto& f : packet.Fields()) head.push_back(f.Name);
-               cells.push_back(head);
-               for (std::size_t r = 0; r < packet.RowCount(); ++r) {
-                 std::vector<std::string> row;
-                 for (std::size_t f = 0; f < head.size(); ++f) {
-                   row.push_back(packet.IsNull(r, f) ? "" : packet.Value(r, f).ToString());
-                 }
-                 cells.push_back(std::move(row));
-               }
-               std::vector<std::size_t> widths(head.size(), 0);
-               for (const auto& row : cells) {
-                 for (std::size_t f = 0; f < row.size(); ++f) widths[f] = std::max(widths[f], Width(row[f]));
-               }
-               for (const auto& row : cells) {
-                 std::string line;
-                 for (std::size_t f = 0; f < row.size(); ++f) {
-                   line += row[f];
-                   if (f + 1 < row.size()) line += std::string(widths[f] - Width(row[f]) + 2, ' ');
-                 }
-                 ctx.out << sw::TrimRight(line) << "\n";
-               }
-               ctx.out << "(" << packet.RowCount() << " of " << total << " rows)\n";
-               return sw::cli::kExitOk;
-             });
-}
-
 int RunExecSql(CliContext& ctx) {
   return Run(ctx, "exec-sql", 1, 1, "exec-sql TEXT [--server HOST:PORT] [--user CODE] [--password TEXT]",
              [&](sw::appserver::AdminClient& c) {
@@ -132,8 +91,6 @@ sw::cli::CliCommand regLogin{"login", "login [--server HOST:PORT] [--user CODE] 
                              "logs in to staffwatch-server and prints the login id", &RunLogin};
 sw::cli::CliCommand regClassDesc{"classdesc", "classdesc CLASS [--server ..] [--user ..] [--password ..]",
                                  "prints the class description the server sends for CLASS", &RunClassDesc};
-sw::cli::CliCommand regSearch{"search", "search CLASS [WHERE] [--server ..] [--user ..] [--password ..]",
-                              "searches a class on the server and prints the rows as a table", &RunSearch};
 sw::cli::CliCommand regExecSql{"exec-sql", "exec-sql TEXT [--server ..] [--user ..] [--password ..]",
                                "sends TEXT enciphered with ExecSQL and prints the status", &RunExecSql};
 
