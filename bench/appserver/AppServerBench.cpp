@@ -1,0 +1,163 @@
+// End-to-end figures of the application server, each next to a baseline measured in the same run:
+// - BM_SearchUsersEndToEnd: a search of 100,000 users (server SELECT, data packet, zlib, loopback, client
+//   decompression and SetData), counter "x_sqlite3" = its time / the time of the sqlite3 command-line tool
+//   running the same SELECT to /dev/null (goal: at most 1.5);
+// - BM_SmallCall: the module's probe + a point read (GetPropValue), counter "x_roundtrip" = its time / one
+//   loopback round trip of an empty call (goal: at most 2.5);
+// - BM_SmallCall with 8 threads: small calls per second of 8 clients, counter "calls_per_s" (goal: 40,000).
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "sw/appserver/AppServer.h"
+#include "sw/appserver/ClassQuery.h"
+#include "sw/appserver/Db.h"
+#include "sw/common/PacketZip.h"
+#include "sw/data/USysDict.h"
+#include "sw/dataset/ClientDataSet.h"
+#include "sw/dispatch/RemoteObject.h"
+#include "sw/dispatch/ServerObjects.h"
+#include "sw/dispatch/TcpServer.h"
+#include "sw/server/CallNumbers.h"
+
+namespace {
+
+using namespace sw;
+using namespace sw::appserver;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kUsers = 100000;
+
+struct Fixture {
+  std::string dir, file;
+  std::unique_ptr<AppServer> app;
+  Dispatcher dispatcher;
+  std::unique_ptr<TcpServer> tcp;
+  std::string login;
+  std::string selectSql;
+  double sqliteCliSeconds = 0;
+  double roundTripSeconds = 0;
+
+  Fixture() {
+    dir = (std::filesystem::temp_directory_path() / ("sw-bench-" + std::to_string(getpid()))).string();
+    std::filesystem::create_directories(dir);
+    file = dir + "/bench.db";
+    AppServerOptions o;
+    o.database = "sqlite:" + file;
+    o.demo = true;
+    o.logFile = "/dev/null";  // the log line is written (and paid for), just not kept
+    app = std::make_unique<AppServer>(o);
+    app->Initialize();
+    {
+      auto db = app->Pool().Acquire();
+      DbTransaction tx(*db);
+      for (int i = 100; i < 100 + kUsers; ++i) {
+        db->Execute(
+            "INSERT INTO tUsrUser (UserId, UserCode, UserName, EmpId, OrgCode, UserType, IsLimited, "
+            "IsActive, "
+            "CreateDate, Remark) VALUES (?, ?, ?, ?, '0101', '0', '0', '1', '2020-01-01 08:00:00', ?)",
+            {Variant(std::int64_t{i}), Variant("U" + std::to_string(i)), Variant("用户" + std::to_string(i)),
+             Variant(std::int64_t{1 + i % 4}), Variant("备注 " + std::to_string(i))});
+      }
+      tx.Commit();
+      selectSql = [&] {
+        auto cls = app->Dictionary().Get(*db, 2002);
+        const SelectPlan plan = BuildClassSelect(*cls, "", "IsActive='1'");
+        return plan.select + plan.orderBy;
+      }();
+    }
+    app->Register(dispatcher);
+    dispatcher.Register("Echo", 1, [](CallContext&, std::vector<Variant>&) { return Variant(); });
+    ServerOptions net;
+    net.threads = 8;
+    tcp = std::make_unique<TcpServer>(dispatcher, net);
+    tcp->Start();
+    RemoteObject icomm("127.0.0.1", tcp->Port(), std::string(kIcommObject));
+    login = icomm.Call(kCallLogin, {"admin", "admin", ""}).AsArray().items[0].ToString();
+    sqliteCliSeconds = MeasureSqliteCli();
+    roundTripSeconds = MeasureRoundTrip();
+  }
+  ~Fixture() {
+    tcp->Stop();
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+
+  // The sqlite3 tool running the server's SELECT to /dev/null: the best of five runs.
+  double MeasureSqliteCli() const {
+    const std::string sqlFile = dir + "/select.sql";
+    if (FILE* f = std::fopen(sqlFile.c_str(), "w")) {
+      std::fputs((selectSql + ";\n").c_str(), f);
+      std::fclose(f);
+    }
+    const std::string cmd = "sqlite3 " + file + " < " + sqlFile + " > /dev/null";
+    double best = 1e9;
+    for (int i = 0; i < 5; ++i) {
+      const auto t0 = Clock::now();
+      if (std::system(cmd.c_str()) != 0) return 0;
+      best = std::min(best, std::chrono::duration<double>(Clock::now() - t0).count());
+    }
+    return best;
+  }
+
+  // One loopback round trip of an empty call: the best average over batches of 2,000.
+  double MeasureRoundTrip() const {
+    RemoteObject echo("127.0.0.1", tcp->Port(), "Echo");
+    double best = 1e9;
+    for (int b = 0; b < 5; ++b) {
+      const auto t0 = Clock::now();
+      for (int i = 0; i < 2000; ++i) echo.Call(1, {});
+      best = std::min(best, std::chrono::duration<double>(Clock::now() - t0).count() / 2000);
+    }
+    return best;
+  }
+};
+
+Fixture& Bench() {
+  static Fixture f;
+  return f;
+}
+
+void BM_SearchUsersEndToEnd(benchmark::State& state) {
+  Fixture& f = Bench();
+  RemoteObject icomm("127.0.0.1", f.tcp->Port(), std::string(kIcommObject));
+  TSysClassDesc header(nullptr, lt_PRC, 2002);
+  const Variant desc = CompressPacket(header.SaveToVariant(false));
+  std::int64_t rows = 0;
+  for (auto _ : state) {
+    const Variant reply = icomm.Call(rcSearchClassData, {"@" + f.login, desc, "", "", "IsActive='1'"});
+    TClientDataSet ds;
+    ds.SetData(DecompressPacket(reply.AsArray().items.at(0)));
+    rows = ds.RecordCount();
+  }
+  state.counters["rows"] = static_cast<double>(rows);
+  state.counters["sqlite3_s"] = f.sqliteCliSeconds;
+  state.counters["x_sqlite3"] = benchmark::Counter(
+      f.sqliteCliSeconds, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_SearchUsersEndToEnd)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
+
+void BM_SmallCall(benchmark::State& state) {
+  Fixture& f = Bench();
+  RemoteObject icomm("127.0.0.1", f.tcp->Port(), std::string(kIcommObject));
+  for (auto _ : state) {
+    icomm.Call(rcCheckConnection, {});
+    Variant status, value;
+    icomm.Call(rcGetPropValue, {ByRef(status), f.login, "UserName", 2002, "UserId", "1", ByRef(value)});
+    benchmark::DoNotOptimize(value);
+  }
+  state.counters["calls_per_s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["x_roundtrip"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * f.roundTripSeconds,
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_SmallCall)->UseRealTime()->Threads(1)->Threads(8)->MinTime(2);
+
+}  // namespace
