@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "HostLogin.h"
 #include "HostWindow.h"
 #include "ModuleLibrary.h"
 #include "ScriptRunner.h"
@@ -66,6 +67,9 @@ int main(int argc, char** argv) {
 
   try {
     if (!opt.session.empty()) sw::LoadSessionFile(opt.session);
+    // Without a server in the session the host runs on its own (scripted UI runs).
+    if (const std::string id = sw::host::HostLogin(); !id.empty())
+      std::cout << "logged in, login id " << id << "\n";
     // Order matters for teardown: the forms go with the window and the application object, before the module.
     const std::string modulePath =
         opt.module.empty()
