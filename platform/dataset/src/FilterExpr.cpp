@@ -1,6 +1,8 @@
 #include "sw/dataset/FilterExpr.h"
 
+#include <algorithm>
 #include <cctype>
+#include <vector>
 
 #include "sw/core/Error.h"
 #include "sw/core/Text.h"
@@ -118,7 +120,8 @@ class Lexer {
 
 struct FilterExpr::Node {
   enum Kind { And, Or, Not, Compare, IsNull } kind = Compare;
-  std::unique_ptr<Node> a, b;
+  std::vector<std::unique_ptr<Node>> kids;  // And/Or: the terms of one chain; Not: the negated term
+  int depth = 1;                            // levels of this subtree
   // Comparison operands: a field (index >= 0) or a literal.
   struct Operand {
     int field = -1;
@@ -155,36 +158,52 @@ class Parser {
     return cur_.kind == Tok::End ? "end of text" : (cur_.text.empty() ? "(" : cur_.text);
   }
 
-  std::unique_ptr<Node> Binary(Node::Kind k, std::unique_ptr<Node> a, std::unique_ptr<Node> b) {
+  // A chain "x or y or z" is one node with three terms, so long lists of alternatives stay shallow.
+  std::unique_ptr<Node> Group(Node::Kind k, std::vector<std::unique_ptr<Node>> kids) {
+    if (kids.size() == 1 && k != Node::Not) return std::move(kids[0]);
     auto n = std::make_unique<Node>();
     n->kind = k;
-    n->a = std::move(a);
-    n->b = std::move(b);
+    int deepest = 0;
+    for (const auto& c : kids) deepest = std::max(deepest, c->depth);
+    n->depth = 1 + deepest;
+    // Evaluating and freeing the tree recurse over its levels; a bound keeps absurd texts from exhausting the
+    // stack.
+    if (n->depth > kMaxDepth) Fail("the expression is nested too deeply");
+    n->kids = std::move(kids);
     return n;
   }
 
   std::unique_ptr<Node> ParseOr() {
-    auto n = ParseAnd();
+    std::vector<std::unique_ptr<Node>> terms;
+    terms.push_back(ParseAnd());
     while (cur_.kind == Tok::Or) {
       Advance();
-      n = Binary(Node::Or, std::move(n), ParseAnd());
+      terms.push_back(ParseAnd());
     }
-    return n;
+    return Group(Node::Or, std::move(terms));
   }
 
   std::unique_ptr<Node> ParseAnd() {
-    auto n = ParseNot();
+    std::vector<std::unique_ptr<Node>> terms;
+    terms.push_back(ParseNot());
     while (cur_.kind == Tok::And) {
       Advance();
-      n = Binary(Node::And, std::move(n), ParseNot());
+      terms.push_back(ParseNot());
     }
-    return n;
+    return Group(Node::And, std::move(terms));
   }
 
   std::unique_ptr<Node> ParseNot() {
+    if (++nesting_ > kMaxDepth) Fail("the expression is nested too deeply");
+    struct Leave {
+      int& n;
+      ~Leave() { --n; }
+    } leave{nesting_};
     if (cur_.kind == Tok::Not) {
       Advance();
-      return Binary(Node::Not, ParseNot(), nullptr);
+      std::vector<std::unique_ptr<Node>> term;
+      term.push_back(ParseNot());
+      return Group(Node::Not, std::move(term));
     }
     if (cur_.kind == Tok::LParen) {
       Advance();
@@ -255,7 +274,9 @@ class Parser {
     return n;
   }
 
+  static constexpr int kMaxDepth = 200;
   Lexer lex_;
+  int nesting_ = 0;
   const ColumnTable& table_;
   Token cur_;
 };
@@ -348,11 +369,11 @@ bool Eval(const FilterExpr::Node& n, const ColumnTable& t, std::uint32_t row, bo
   using Node = FilterExpr::Node;
   switch (n.kind) {
     case Node::And:
-      return Eval(*n.a, t, row, ci) && Eval(*n.b, t, row, ci);
+      return std::all_of(n.kids.begin(), n.kids.end(), [&](const auto& k) { return Eval(*k, t, row, ci); });
     case Node::Or:
-      return Eval(*n.a, t, row, ci) || Eval(*n.b, t, row, ci);
+      return std::any_of(n.kids.begin(), n.kids.end(), [&](const auto& k) { return Eval(*k, t, row, ci); });
     case Node::Not:
-      return !Eval(*n.a, t, row, ci);
+      return !Eval(*n.kids[0], t, row, ci);
     case Node::IsNull:
       return t.Col(static_cast<std::size_t>(n.left.field)).IsNull(row) != n.negate;
     case Node::Compare:
@@ -376,8 +397,7 @@ bool Eval(const FilterExpr::Node& n, const ColumnTable& t, std::uint32_t row, bo
 
 void ConvertLiterals(FilterExpr::Node& n, const ColumnTable& t) {
   using Node = FilterExpr::Node;
-  if (n.a) ConvertLiterals(*n.a, t);
-  if (n.b) ConvertLiterals(*n.b, t);
+  for (auto& k : n.kids) ConvertLiterals(*k, t);
   if (n.kind != Node::Compare) return;
   if (n.left.field >= 0 && n.right.field < 0) {
     ConvertLiteral(n.right, t.Col(static_cast<std::size_t>(n.left.field)));

@@ -71,6 +71,19 @@ TEST(ViewTest, MalformedFiltersRaiseAndKeepThePreviousFilter) {
   for (const char* f : bad) {
     EXPECT_THROW(ds.SetFilter(f), Error) << f;
   }
+  // Absurdly deep texts are refused instead of exhausting the stack.
+  EXPECT_THROW(ds.SetFilter(std::string(100000, '(') + "ID = 1" + std::string(100000, ')')), Error);
+  // A long list of alternatives (the rows a user selected, say) is no nesting.
+  std::string chain = "(ID = 1 and OrgCode = '01')";
+  for (int i = 0; i < 5000; ++i) chain += " or (ID = 3 and OrgCode = '02')";
+  ds.SetFilter(chain);
+  EXPECT_EQ(Column(ds, "ID"), (Strings{"1", "3"}));
+  std::string nots;
+  for (int i = 0; i < 20000; ++i) nots += "not ";
+  EXPECT_THROW(ds.SetFilter(nots + "ID = 1"), Error);
+  ds.SetFilter("not not (ID = 1 or ID = 2 or ID = 3) or OrgCode = '01'");
+  EXPECT_EQ(ds.RecordCount(), 4);
+  ds.SetFilter("OrgCode='01'");
   EXPECT_EQ(ds.Filter(), "OrgCode='01'");
   EXPECT_EQ(ds.RecordCount(), 3);
   ds.SetFilterOptions(foCaseInsensitive);
