@@ -88,8 +88,9 @@ std::vector<TableDef> MakeTables() {
                 Txt("RefCondition", 2000)},
                {"ClassID", "PropId"}});
   t.push_back({"tSysEnumValue",
-               {Int("EnumType"), Txt("EnumCode", 20), Txt("EnumName", 60), Int("SortNo"), Txt("OrgCode", 20)},
-               {"EnumType", "EnumCode"}});
+               {Int("EnumTypeID"), Txt("EnumValueID", 20), Txt("EnumValueName", 60), Int("DispIndex"),
+                Txt("OrgCode", 20)},
+               {"EnumTypeID", "EnumValueID"}});
   t.push_back(
       {"tSysText",
        {Txt("OrgCode", 20), Int("FileType"), Txt("TextCode", 40), Txt("TextName", 60), Txt("ExpText", 4000)},
