@@ -101,6 +101,13 @@ TEST(ViewTest, RecordFilterCallbackSeesTheCandidate) {
   ds.SetOnFilterRecord([](TClientDataSet& d) { return d.FieldByName("Active").AsBoolean(); });
   ds.SetFilter("OrgCode = '02'");
   EXPECT_EQ(Column(ds, "ID"), (Strings{"3", "4"}));
+  // Display texts through a get-text handler are the candidate's too (the grid's text filter works this way).
+  ds.FieldByName("Code").OnGetText = [](TField& f, std::string& text, bool display) {
+    text = display ? "#" + f.AsString() : f.AsString();
+  };
+  ds.SetOnFilterRecord([](TClientDataSet& d) { return d.FieldByName("Code").DisplayText() < "#u"; });
+  EXPECT_EQ(Column(ds, "ID"), (Strings{"4"}));
+  ds.SetOnFilterRecord([](TClientDataSet& d) { return d.FieldByName("Active").AsBoolean(); });
   // A record edited out of the filter leaves the view once posted.
   ds.First();
   ds.Edit();
