@@ -916,13 +916,15 @@ void TClientDataSet::SortView() {
     std::vector<std::int64_t> ints;
     std::vector<double> floats;
     std::vector<std::string_view> texts;
+    std::vector<std::uint64_t> prefixes;  // texts: the first 8 bytes (letters folded when case-insensitive)
   };
   std::vector<Part> parts;
   for (const KeyPart& k : key_) {
     const Column& c = table_->Col(k.column);
-    Part p{&k, c.Storage(), std::vector<std::uint8_t>(n), {}, {}, {}};
+    Part p{&k, c.Storage(), std::vector<std::uint8_t>(n), {}, {}, {}, {}};
     if (p.storage == TStorage::Bytes) {
       p.texts.resize(n);
+      p.prefixes.resize(n);
     } else if (p.storage == TStorage::Float64) {
       p.floats.resize(n);
     } else {
@@ -934,6 +936,16 @@ void TClientDataSet::SortView() {
         p.nulls[i] = 1;
       } else if (p.storage == TStorage::Bytes) {
         p.texts[i] = c.GetBytes(row);
+        // Big-endian, zero-padded: prefixes order like the texts' first bytes, and equal prefixes fall back
+        // to the full comparison.
+        std::uint64_t prefix = 0;
+        std::string_view t = p.texts[i];
+        for (std::size_t b = 0; b < 8; ++b) {
+          auto ch = b < t.size() ? static_cast<unsigned char>(t[b]) : 0;
+          if (k.caseInsensitive && ch >= 'a' && ch <= 'z') ch = static_cast<unsigned char>(ch - 32);
+          prefix = (prefix << 8) | ch;
+        }
+        p.prefixes[i] = prefix;
       } else if (p.storage == TStorage::Float64) {
         p.floats[i] = c.GetFloat(row);
       } else {
@@ -950,7 +962,11 @@ void TClientDataSet::SortView() {
       if (p.nulls[a] || p.nulls[b]) {
         c = p.nulls[a] == p.nulls[b] ? 0 : (p.nulls[a] ? -1 : 1);
       } else if (p.storage == TStorage::Bytes) {
-        c = p.key->caseInsensitive ? CompareText(p.texts[a], p.texts[b]) : p.texts[a].compare(p.texts[b]);
+        if (p.prefixes[a] != p.prefixes[b]) {
+          c = p.prefixes[a] < p.prefixes[b] ? -1 : 1;
+        } else {
+          c = p.key->caseInsensitive ? CompareText(p.texts[a], p.texts[b]) : p.texts[a].compare(p.texts[b]);
+        }
       } else if (p.storage == TStorage::Float64) {
         c = p.floats[a] < p.floats[b] ? -1 : (p.floats[a] > p.floats[b] ? 1 : 0);
       } else {
