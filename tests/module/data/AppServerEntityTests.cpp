@@ -2,10 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "AppServerFixture.h"
-#include "sw/core/Error.h"
 #include "sw/data/sysBaseBL.h"
 #include "sw/dataset/ClientDataSet.h"
-#include "sw/enumbank/EnumBank.h"
 
 namespace sw {
 namespace {
@@ -122,12 +120,6 @@ TEST_F(AppServerTest, ServerErrorsReachTheSystemLog) {
 }
 
 TEST_F(AppServerTest, UserClassByCaptionAndEnumerationName) {
-  try {
-    Variant probe;
-    AppServerIntf->OpenSQL(EnumListStatement("2", ""), probe);
-  } catch (const Error& e) {
-    GTEST_SKIP() << "the server cannot answer the enumeration statement of enumbank: " << e.what();
-  }
   TSysClassEntity e(2002);
   ASSERT_TRUE(e.Init(lt_PRC)) << (sink.Boxes().empty() ? "" : sink.Boxes()[0].text);
   EXPECT_EQ(e.ClassDesc().FindByFieldName("UserType")->EnumList,
