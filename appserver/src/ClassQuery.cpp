@@ -189,17 +189,20 @@ Variant RunClassSelect(DbConnection& db, const SelectPlan& plan, std::size_t max
                        std::size_t& rows) {
   std::string sql = plan.select + plan.orderBy;
   if (maxRows > 0) sql += " LIMIT " + IntToStr(static_cast<std::int64_t>(maxRows) + 1);
-  const DbResult result = db.Execute(sql, plan.params);
   PacketWriter w(plan.fields);
-  const std::size_t n = maxRows > 0 ? std::min(result.rows.size(), maxRows) : result.rows.size();
-  for (std::size_t r = 0; r < n; ++r) {
-    const auto& row = result.rows[r];
-    for (std::size_t c = 0; c < plan.fields.size(); ++c) AddValue(w, plan.fields[c].DataType, row[c]);
+  std::size_t seen = 0;
+  db.ExecuteEach(sql, plan.params, [&](const std::vector<DbColumn>&, const std::vector<Variant>& row) {
+    if (maxRows > 0 && seen >= maxRows) {
+      ++seen;
+      return;
+    }
+    for (std::size_t c = 0; c < plan.fields.size(); ++c) AddValue(w, plan.fields[c].DataType, row.at(c));
     w.EndRow();
-  }
-  rows = n;
-  total = static_cast<std::int64_t>(result.rows.size());
-  if (maxRows > 0 && result.rows.size() > maxRows) {
+    ++seen;
+  });
+  rows = std::min(seen, maxRows > 0 ? maxRows : seen);
+  total = static_cast<std::int64_t>(seen);
+  if (maxRows > 0 && seen > maxRows) {
     const auto count = db.Execute("SELECT COUNT(*) FROM (" + plan.select + ") C", plan.params);
     total = count.rows.at(0).at(0).ToInt64();
   }

@@ -15,6 +15,13 @@ int DbResult::ColumnIndex(std::string_view name) const {
 
 // SQLite takes the write lock at once: a deferred transaction that reads first and writes later can fail with
 // "database is locked" when another connection wrote in between, which the busy timeout cannot resolve.
+std::size_t DbConnection::ExecuteEach(std::string_view sql, const std::vector<Variant>& params,
+                                      const RowFn& row) {
+  const DbResult r = Execute(sql, params);
+  for (const auto& values : r.rows) row(r.columns, values);
+  return r.rows.size();
+}
+
 void DbConnection::Begin() {
   Execute(Dialect() == DbDialect::Sqlite ? "BEGIN IMMEDIATE" : "BEGIN");
 }

@@ -76,6 +76,27 @@ class SqliteConnection final : public DbConnection {
   DbDialect Dialect() const override { return DbDialect::Sqlite; }
 
   DbResult Execute(std::string_view sql, const std::vector<Variant>& params) override {
+    DbResult result;
+    Run(sql, params, result, [&](const std::vector<DbColumn>&, std::vector<Variant>& row) {
+      result.rows.push_back(std::move(row));
+    });
+    return result;
+  }
+
+  std::size_t ExecuteEach(std::string_view sql, const std::vector<Variant>& params,
+                          const RowFn& fn) override {
+    DbResult result;
+    std::size_t n = 0;
+    Run(sql, params, result, [&](const std::vector<DbColumn>& columns, std::vector<Variant>& row) {
+      fn(columns, row);
+      ++n;
+    });
+    return n;
+  }
+
+ private:
+  template <class Sink>
+  void Run(std::string_view sql, const std::vector<Variant>& params, DbResult& result, Sink sink) {
     const char* tail = nullptr;
     Statement st(db_, sql, &tail);
     if (st.get() == nullptr) throw Error("empty statement");
@@ -89,13 +110,14 @@ class SqliteConnection final : public DbConnection {
     }
     for (std::size_t i = 0; i < params.size(); ++i) Bind(st.get(), static_cast<int>(i) + 1, params[i]);
 
-    DbResult result;
     const int ncol = sqlite3_column_count(st.get());
     for (int c = 0; c < ncol; ++c) {
       result.columns.push_back(
           {sqlite3_column_name(st.get(), c), TypeFromDecl(sqlite3_column_decltype(st.get(), c))});
     }
     StartClock();
+    std::vector<Variant> row;
+    row.reserve(ncol);
     for (;;) {
       const int rc = sqlite3_step(st.get());
       if (rc == SQLITE_DONE) break;
@@ -104,19 +126,18 @@ class SqliteConnection final : public DbConnection {
           throw Error("statement cancelled: it ran longer than allowed");
         throw Error(sqlite3_errmsg(db_));
       }
-      std::vector<Variant> row;
-      row.reserve(ncol);
+      row.clear();
       for (int c = 0; c < ncol; ++c) row.push_back(Read(st.get(), c, result.columns[c]));
-      result.rows.push_back(std::move(row));
+      sink(result.columns, row);
     }
     StopClock();
     for (auto& col : result.columns) {
       if (col.type == DbColumnType::Null) col.type = DbColumnType::Text;
     }
     if (ncol == 0) result.affected = sqlite3_changes64(db_);
-    return result;
   }
 
+ public:
   void ExecuteScript(std::string_view sql) override {
     char* err = nullptr;
     const std::string text(sql);

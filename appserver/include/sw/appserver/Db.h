@@ -4,6 +4,7 @@
 // this layer; results come back as typed columns of variants.
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -40,6 +41,11 @@ class DbConnection {
   virtual DbDialect Dialect() const = 0;
   // Runs one statement with its parameters. Throws sw::Error with the backend's message on failure.
   virtual DbResult Execute(std::string_view sql, const std::vector<Variant>& params = {}) = 0;
+  // Runs a query and hands every row to `row` as it is read, without keeping the rows (large results). The
+  // columns are passed with the first row (and are empty when there is no row). Backends that cannot stream
+  // run Execute and hand its rows on.
+  using RowFn = std::function<void(const std::vector<DbColumn>& columns, const std::vector<Variant>& row)>;
+  virtual std::size_t ExecuteEach(std::string_view sql, const std::vector<Variant>& params, const RowFn& row);
   // Runs a script of several statements without parameters (schema creation).
   virtual void ExecuteScript(std::string_view sql) = 0;
   // Upper bound on the time of one statement; 0 = none.
