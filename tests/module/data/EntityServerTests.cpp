@@ -4,6 +4,7 @@
 
 #include "EntityFixture.h"
 #include "sw/core/DateTime.h"
+#include "sw/core/Error.h"
 #include "sw/core/Text.h"
 #include "sw/hostvars/HostVars.h"
 
@@ -303,6 +304,105 @@ TEST_F(EntityServerTest, RefConditionsAndExpansion) {
   EXPECT_EQ(e.ClassDesc().ServerCache(), "");
   e.ClearRefConditions({5});
   EXPECT_EQ(org.Condition, "");
+}
+
+}  // namespace
+}  // namespace sw
+
+namespace sw {
+namespace {
+
+TEST(EntityDefaultValueTest, EnclosingMarksAreRemovedOnce) {
+  struct Case {
+    const char* value;
+    bool has;
+    const char* text;
+  };
+  const std::vector<Case> cases = {
+      {"", false, ""},        {"  ", false, ""},      {"'01'", true, "01"},
+      {"''x''", true, "'x'"}, {"‘甲’", true, "甲"},   {"‘乙‘", true, "乙"},
+      {"’丙’", true, "丙"},   {"'‘丁’'", true, "丁"}, {"SYSTEM.X", true, "SYSTEM.X"},
+      {"'", true, "'"},
+  };
+  TSysClassEntity e(2002);
+  TSysPropDesc prop;
+  for (const Case& c : cases) {
+    prop.DefaultValue = c.value;
+    std::string text;
+    EXPECT_EQ(e.DefaultValueText(prop, text), c.has) << c.value;
+    if (c.has) {
+      EXPECT_EQ(text, c.text) << c.value;
+    }
+  }
+}
+
+TEST_F(EntityServerTest, SaveSendsTheChangeLogAndReportsRefusals) {
+  ScriptDictionary(server);
+  server.Reply("Icomm", rcReadClassData, UsersPacket({{"001", "张三", 1.5}}));
+  struct Case {
+    Variant reply;
+    bool saved;
+    std::string shown;  // empty: no message
+  };
+  const std::vector<Case> cases = {
+      {Variant(std::int32_t{1}), true, ""},
+      {Variant(std::int32_t{0}), false, std::string(kSaveErrorShown)},
+      {Variant("@编码重复"), false, "编码重复"},
+      {Variant("constraint failed"), false, std::string(kSaveErrorShown)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reply.ToString());
+    server.Reply("Icomm", rcSaveClassData, c.reply);
+    server.ClearCalls();
+    sink.Clear();
+    TSysClassEntity e(2002);
+    ASSERT_TRUE(e.Read("", 1));
+    EXPECT_TRUE(e.Save(""));  // nothing to save: no call
+    e.Edit();
+    e.FieldByName("UserName").SetAsString("李四");
+    e.Post();
+    e.SaveText = "saved by test";
+    EXPECT_EQ(e.Save(""), c.saved);
+    const auto calls = server.CallsOf(rcSaveClassData);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].args[3].ToString(), "saved by test");
+    EXPECT_EQ(e.ChangeCount(), c.saved ? 0 : 1);
+    if (c.shown.empty()) {
+      EXPECT_TRUE(sink.Boxes().empty());
+      EXPECT_EQ(server.CountOf(rcWriteSysLog), 0u);
+    } else {
+      ASSERT_EQ(sink.Boxes().size(), 1u);
+      EXPECT_EQ(sink.Boxes()[0].text, c.shown);
+      ASSERT_EQ(server.CountOf(rcWriteSysLog), 1u);
+      EXPECT_EQ(server.CallsOf(rcWriteSysLog)[0].args[1].ToString(), "TSysClassEntity.Save");
+    }
+  }
+}
+
+TEST_F(EntityServerTest, DeleteWhereNeedsACondition) {
+  ScriptDictionary(server);
+  TSysClassEntity e(2002);
+  ASSERT_TRUE(e.Init(lt_PRC));
+  server.ClearCalls();
+  EXPECT_THROW(e.DeleteWhere(""), Error);
+  EXPECT_EQ(server.CountOf(rcOpenSQL), 0u);
+  server.Reply("Icomm", rcOpenSQL, Variant());
+  e.DeleteWhere("UserCode='001'");
+  ASSERT_EQ(server.CountOf(rcOpenSQL), 1u);
+  EXPECT_EQ(server.CallsOf(rcOpenSQL)[0].args[1].ToString(), "DELETE FROM tUsrUser WHERE UserCode='001'");
+}
+
+TEST_F(EntityServerTest, PickListsOfEnumerations) {
+  ScriptDictionary(server);
+  TSysClassEntity e(2002);
+  ASSERT_TRUE(e.Init(lt_PRC));
+  std::vector<std::string> list = {"stale"}, codes = {"stale"};
+  e.GetPickList(*e.ClassDesc().Prop(4), list, &codes);
+  EXPECT_EQ(list, (std::vector<std::string>{"0-普通用户", "1-管理员"}));
+  EXPECT_EQ(codes, (std::vector<std::string>{"0", "1"}));
+  std::vector<std::string> untouched = {"kept"};
+  e.GetPickList(*e.ClassDesc().Prop(2), untouched, nullptr);
+  EXPECT_EQ(untouched, (std::vector<std::string>{"kept"}));
 }
 
 }  // namespace
