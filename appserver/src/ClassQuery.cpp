@@ -166,7 +166,7 @@ void ApplyReadCondition(const ClassDef& cls, std::string_view condition, SelectP
   const auto values = Split(cond, ';');
   const bool looksLikeValues =
       !cond.empty() && !keys.empty() && values.size() == keys.size() &&
-      cond.find_first_of("=<>()'") == std::string::npos && FindText(cond, " in ") == std::string::npos &&
+      cond.find_first_of("=<>()") == std::string::npos && FindText(cond, " in ") == std::string::npos &&
       FindText(cond, " like ") == std::string::npos && FindText(cond, " is ") == std::string::npos &&
       FindText(cond, " between ") == std::string::npos;
   std::string where;
