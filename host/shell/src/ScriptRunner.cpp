@@ -180,9 +180,10 @@ void ScriptRunner::Step(const std::string& line) {
     QWidget& form = Form(host_);
     if (auto* combo = FindIn<QComboBox>(form, w[1])) {
       const int i = combo->findText(ui::ToQ(w[2]));
-      if (i >= 0)
+      if (i >= 0) {
         combo->setCurrentIndex(i);
-      else if (combo->isEditable())
+        emit combo->activated(i);  // as a user's choice does (data-aware combo boxes write on it)
+      } else if (combo->isEditable())
         combo->setEditText(ui::ToQ(w[2]));
       else
         throw Error("combo box " + w[1] + " has no item \"" + w[2] + "\"");

@@ -190,7 +190,13 @@ bool TfrmBase::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool TfrmBase::event(QEvent* event) {
-  if (event->type() == QEvent::WindowActivate) FormActivate();
+  if (event->type() == QEvent::WindowActivate) {
+    try {
+      FormActivate();
+    } catch (...) {
+      TApplication::HandleException();  // e.g. a "MainHandle" that is not a number
+    }
+  }
   return QMainWindow::event(event);
 }
 

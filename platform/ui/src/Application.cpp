@@ -7,6 +7,8 @@
 #include <algorithm>
 
 #include "sw/common/MessageSink.h"
+#include "sw/common/UApp.h"
+#include "sw/core/Error.h"
 #include "sw/ui/ModalHook.h"
 #include "sw/ui/QtText.h"
 
@@ -118,6 +120,17 @@ int TApplication::MessageBox(const std::string& text, const std::string& caption
   QMessageBox box(IconOf(flags), ui::ToQ(caption), ui::ToQ(text), ButtonsOf(flags), ActiveForm());
   box.setObjectName("MessageBox");
   return ClassicCode(ui::RunModal(box));
+}
+
+void TApplication::HandleException() {
+  try {
+    throw;
+  } catch (const Abort&) {
+  } catch (const std::exception& e) {
+    TUApp{}.ShowError(e.what());
+  } catch (...) {
+    TUApp{}.ShowError("Unknown error");
+  }
 }
 
 TApplication* Application() {

@@ -3,6 +3,7 @@
 #include <QDoubleValidator>
 
 #include "sw/dataset/ClientDataSet.h"
+#include "sw/ui/Application.h"
 #include "sw/ui/DBDataSource.h"
 #include "sw/ui/QtText.h"
 
@@ -59,16 +60,17 @@ bool TFieldDataLink::Write(const std::function<void(TField&)>& put) {
   TField* f = Field();
   if (f == nullptr || f->ReadOnly()) return false;
   TClientDataSet& ds = f->DataSet();
-  if (ds.State() == TDataSetState::dsBrowse) {
-    if (ds.RecordCount() == 0) return false;
-    ds.Edit();
-  }
+  if (ds.State() == TDataSetState::dsBrowse && ds.RecordCount() == 0) return false;
+  // Called from the editors' signal handlers: a refused value is shown, not thrown into Qt.
   writing_ = true;
   try {
+    if (ds.State() == TDataSetState::dsBrowse) ds.Edit();
     put(*f);
   } catch (...) {
     writing_ = false;
-    throw;
+    TApplication::HandleException();
+    Refresh();
+    return false;
   }
   writing_ = false;
   return true;

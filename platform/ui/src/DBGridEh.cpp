@@ -18,6 +18,7 @@
 #include "sw/core/Format.h"
 #include "sw/core/Text.h"
 #include "sw/dataset/ClientDataSet.h"
+#include "sw/ui/Application.h"
 #include "sw/ui/DBDataSource.h"
 #include "sw/ui/DBGridModel.h"
 #include "sw/ui/QtText.h"
@@ -437,7 +438,11 @@ void TDBGridEh::currentChanged(const QModelIndex& current, const QModelIndex& pr
   if (syncing_ || source_ == nullptr || !current.isValid()) return;
   if (current.row() != source_->RecNo()) {
     syncing_ = true;
-    source_->MoveTo(current.row());
+    try {
+      source_->MoveTo(current.row());  // may post a pending edit, which may be refused
+    } catch (...) {
+      TApplication::HandleException();
+    }
     syncing_ = false;
   }
 }

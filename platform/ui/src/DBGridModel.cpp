@@ -5,6 +5,7 @@
 #include "sw/core/Error.h"
 #include "sw/core/Text.h"
 #include "sw/dataset/ClientDataSet.h"
+#include "sw/ui/Application.h"
 #include "sw/ui/DBDataSource.h"
 #include "sw/ui/DBGridEh.h"
 #include "sw/ui/QtText.h"
@@ -97,7 +98,12 @@ bool TDBGridModel::setData(const QModelIndex& index, const QVariant& value, int 
   TField* field = grid_.DataSource()->FindField(col.FieldName);
   if (field == nullptr) return false;
   TClientDataSet& ds = field->DataSet();
-  if (index.row() != grid_.DataSource()->RecNo()) grid_.DataSource()->MoveTo(index.row());
+  try {
+    if (index.row() != grid_.DataSource()->RecNo()) grid_.DataSource()->MoveTo(index.row());
+  } catch (...) {
+    TApplication::HandleException();
+    return false;
+  }
   std::string text;
   if (role == Qt::CheckStateRole && col.Checkboxes) {
     const bool checked = value.toInt() == Qt::Checked;
@@ -107,8 +113,13 @@ bool TDBGridModel::setData(const QModelIndex& index, const QVariant& value, int 
   } else {
     return false;
   }
-  if (ds.State() == TDataSetState::dsBrowse) ds.Edit();
-  field->SetText(text);
+  try {
+    if (ds.State() == TDataSetState::dsBrowse) ds.Edit();
+    field->SetText(text);
+  } catch (...) {
+    TApplication::HandleException();
+    return false;
+  }
   emit dataChanged(index, index);
   return true;
 }

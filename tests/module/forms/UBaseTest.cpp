@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "../../platform/ui/QtTestApp.h"
+#include "sw/common/MessageSink.h"
 #include "sw/core/Error.h"
 #include "sw/dataset/ClientDataSet.h"
 #include "sw/forms/UBase.h"
@@ -243,6 +244,20 @@ TEST_F(UBaseTest, ActivationSendsFunCodeAndTagToTheHostWindow) {
 
   SetStringByName("MainHandle", "main window");
   EXPECT_THROW(form.FormActivate(), Error);
+}
+
+// Activation comes as a Qt event, which cannot carry an exception: the conversion error is shown instead.
+TEST_F(UBaseTest, BadMainHandleOnActivationIsShownNotThrown) {
+  RecordingMessageSink sink;
+  ScopedMessageSink scoped(sink);
+  SetStringByName("MainHandle", "main window");
+  TfrmBase form;
+  QEvent activate(QEvent::WindowActivate);
+  QApplication::sendEvent(&form, &activate);
+  ASSERT_EQ(sink.Boxes().size(), 1u);
+  EXPECT_EQ(sink.Boxes()[0].kind, MessageKind::Error);
+  EXPECT_EQ(sink.Boxes()[0].caption, "Norvik商业");
+  EXPECT_NE(sink.Boxes()[0].text.find("main window"), std::string::npos);
 }
 
 TEST_F(UBaseTest, ModalFormSendsNoActivationMessage) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "QtTestApp.h"
+#include "sw/common/MessageSink.h"
 #include "sw/dataset/ClientDataSet.h"
 #include "sw/ui/DBDataSource.h"
 #include "sw/ui/DBEdits.h"
@@ -76,6 +77,22 @@ TEST_F(EditorsTest, EditorsFollowTheRecordAndWriteBack) {
   EXPECT_EQ(ds.FieldByName("Kind").AsString(), "01");
   EXPECT_EQ(ds.FieldByName("Active").AsString(), "1");
   EXPECT_EQ(ds.FieldByName("Born").AsDateTime(), QDate(1899, 12, 30).daysTo(QDate(2020, 1, 2)));
+}
+
+// A value the field refuses is shown in an error box (the editors run inside Qt's signal handlers) and the
+// editor shows the field's value again.
+TEST_F(EditorsTest, RefusedValueIsShownAndNotThrown) {
+  RecordingMessageSink sink;
+  ScopedMessageSink scoped(sink);
+  TDBEdit qty;
+  qty.Link().SetDataSource(&source);
+  qty.Link().SetFieldName("Qty");
+  qty.setText("abc");
+  EXPECT_NO_THROW(emit qty.editingFinished());
+  ASSERT_EQ(sink.Boxes().size(), 1u);
+  EXPECT_EQ(sink.Boxes()[0].kind, MessageKind::Error);
+  EXPECT_EQ(ds.FieldByName("Qty").AsFloat(), 1.5);
+  EXPECT_EQ(qty.text(), "1.5");
 }
 
 TEST_F(EditorsTest, ReadOnlyMissingOrDetachedFieldsAreNotWritten) {

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "QtTestApp.h"
+#include "sw/common/MessageSink.h"
 #include "sw/core/Error.h"
 #include "sw/dataset/ClientDataSet.h"
 #include "sw/ui/DBDataSource.h"
@@ -185,6 +186,18 @@ TEST_F(GridTest, CheckBoxAndPickListColumnsMapStoredValues) {
   grid.Options().ReadOnly = true;
   EXPECT_FALSE(m->flags(m->index(0, 1)).testFlag(Qt::ItemIsEditable));
   EXPECT_FALSE(m->setData(m->index(0, 1), "x", Qt::EditRole));
+}
+
+TEST_F(GridTest, RefusedCellValueIsShownNotThrown) {
+  RecordingMessageSink sink;
+  ScopedMessageSink scoped(sink);
+  auto* m = grid.model();
+  EXPECT_FALSE(m->setData(m->index(1, 2), "many", Qt::EditRole));
+  ASSERT_EQ(sink.Boxes().size(), 1u);
+  EXPECT_EQ(sink.Boxes()[0].kind, MessageKind::Error);
+  EXPECT_TRUE(m->setData(m->index(1, 2), "42", Qt::EditRole));
+  ds.Post();
+  EXPECT_EQ(grid.CellText(1, 2), "42");
 }
 
 TEST_F(GridTest, SelectedRowsAndPopupMenu) {

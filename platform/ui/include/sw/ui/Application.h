@@ -40,6 +40,10 @@ class TApplication : public QObject {
   // (sw/common/MessageSink.h); the result is the pressed button's classic code (1 OK, 2 Cancel, 6 Yes, 7 No).
   int MessageBox(const std::string& text, const std::string& caption, int flags);
 
+  // Called inside a catch block where an error would otherwise leave a Qt event handler: a silent abort is
+  // swallowed, any other error is shown in an error box. Qt cannot carry exceptions through its event loop.
+  static void HandleException();
+
  private:
   std::vector<QPointer<QWidget>> forms_;
   std::string programDir_;
