@@ -1,10 +1,12 @@
 #pragma once
-// A real application server for the module's tests: staffwatch-server's AppServer on a temporary SQLite file
-// with the demo data, serving on an ephemeral loopback port in this process, and a module session logged in
-// on it the way the host logs in.
+// A real application server for the module's tests: staffwatch-server's AppServer with the demo data on a
+// temporary SQLite file or a fresh PostgreSQL database (the test parameter: "sqlite" or "postgres"; skipped
+// when that backend is not available), serving on an ephemeral loopback port in this process, and a module
+// session logged in on it the way the host logs in.
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "TestSupport.h"
@@ -19,11 +21,13 @@
 
 namespace sw::apptest {
 
-class AppServerTest : public ::testing::Test {
+class AppServerTest : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
+    const std::optional<std::string> url = appserver::test::FreshDatabaseUrl(GetParam());
+    if (!url) GTEST_SKIP() << GetParam() << " is not available here";
     appserver::AppServerOptions options;
-    options.database = "sqlite:" + appserver::test::MakeTempDir("module-entity") + "/staffwatch.db";
+    options.database = *url;
     options.demo = true;
     options.logFile = "";
     server_ = std::make_unique<appserver::AppServer>(options);
@@ -40,6 +44,7 @@ class AppServerTest : public ::testing::Test {
     Login("admin", "admin");
   }
   void TearDown() override {
+    if (!tcp_) return;
     unit_.Done();
     FreeConnection("127.0.0.1", tcp_->Port(), kIcommClassId);
     FreeConnection("127.0.0.1", tcp_->Port(), kIGeneralClassId);

@@ -20,7 +20,7 @@ std::string Flags(const TNkRight& r) {
   return s;
 }
 
-TEST_F(AppServerTest, RightsOfTheDemoUsers) {
+TEST_P(AppServerTest, RightsOfTheDemoUsers) {
   struct Case {
     const char* name;
     const char* user;
@@ -35,15 +35,23 @@ TEST_F(AppServerTest, RightsOfTheDemoUsers) {
       {"store user elsewhere", "2", "200201", "0102", "00000000/000000"},
       {"session organisation", "1", "180614", "", "10001100/000000"},
       {"no such function: empty answer", "1", "999999", "*", "00000000/000000"},
-      {"quote in the user id", "1' OR '1'='1", "200201", "*", "00000000/000000"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(Flags(*NewRight(c.user, c.fun, c.org)), c.flags);
   }
+  // A quote in the user id stays inside the value: SQLite finds no such user, PostgreSQL refuses the text as
+  // a user number; either way nothing is granted.
+  std::string outcome;
+  try {
+    outcome = Flags(*NewRight("1' OR '1'='1", "200201", "*"));
+  } catch (const Error& e) {
+    outcome = e.what();
+  }
+  EXPECT_TRUE(outcome == "00000000/000000" || outcome == "取权限数据失败!") << outcome;
 }
 
-TEST_F(AppServerTest, RightsOfTwoGroupsAndAFailingQuery) {
+TEST_P(AppServerTest, RightsOfTwoGroupsAndAFailingQuery) {
   ASSERT_EQ(ExecSQL("INSERT INTO tUsrUserSub (UserID, UGrpCode) VALUES (3, 'ADMIN')"), 1);
   EXPECT_EQ(Flags(*NewRight("3", "200201", "*")), "11111111/111111");
   EXPECT_EQ(Flags(*NewRight("2", "200201", "*")), "10001000/000000");
