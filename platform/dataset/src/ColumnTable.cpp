@@ -400,16 +400,23 @@ int ColumnTable::IndexOf(std::string_view name) const {
   return -1;
 }
 
+void ColumnTable::CheckNewColumn(const TFieldDef& def) const {
+  // The limits of the packet format hold for every table, so whatever a data set holds can be sent.
+  if (Trim(def.Name).empty()) throw Error("Field name is empty");
+  if (def.Name.size() > kMaxFieldNameBytes) throw Error("Field name is longer than 1024 bytes");
+  if (columns_.size() >= kMaxFieldCount) throw Error("A table holds at most 4096 fields");
+}
+
 void ColumnTable::AddColumn(const TFieldDef& def) {
   if (rows_ != 0) throw Error("Fields cannot be added to a table that has rows");
-  if (Trim(def.Name).empty()) throw Error("Field name is empty");
+  CheckNewColumn(def);
   if (IndexOf(def.Name) >= 0) throw Error("Duplicate field name '" + def.Name + "'");
   columns_.emplace_back(def.DataType);  // raises for an unknown type before the definition is kept
   defs_.push_back(def);
 }
 
 void ColumnTable::AddNullColumn(const TFieldDef& def) {
-  if (Trim(def.Name).empty()) throw Error("Field name is empty");
+  CheckNewColumn(def);
   if (IndexOf(def.Name) >= 0) throw Error("Duplicate field name '" + def.Name + "'");
   Column c(def.DataType);
   c.Reserve(rows_);

@@ -484,8 +484,9 @@ bool LooksLikePacket(std::span<const std::uint8_t> bytes) {
 // ---- PacketWriter ----
 
 PacketWriter::PacketWriter() : table_(std::make_unique<ColumnTable>()) {}
-PacketWriter::PacketWriter(std::vector<TFieldDef> fields)
-    : table_(std::make_unique<ColumnTable>(std::move(fields))) {}
+PacketWriter::PacketWriter(std::vector<TFieldDef> fields) : table_(std::make_unique<ColumnTable>()) {
+  for (const auto& f : fields) AddField(f);  // the same checks as one by one
+}
 PacketWriter::~PacketWriter() = default;
 PacketWriter::PacketWriter(PacketWriter&&) noexcept = default;
 PacketWriter& PacketWriter::operator=(PacketWriter&&) noexcept = default;
@@ -651,9 +652,11 @@ std::unique_ptr<ColumnTable> PacketReader::TakeTable() {
 
 // ---- DeltaWriter ----
 
-DeltaWriter::DeltaWriter(std::vector<TFieldDef> fields)
-    : old_(std::make_unique<ColumnTable>(fields)), new_(std::make_unique<ColumnTable>(std::move(fields))) {
-  if (old_->ColumnCount() > kMaxFields) throw Error("Too many fields for a packet");
+DeltaWriter::DeltaWriter(std::vector<TFieldDef> fields) {
+  // The fields get the checks PacketWriter gives them, so a delta is never written that no reader accepts.
+  PacketWriter check(fields);
+  old_ = std::make_unique<ColumnTable>(check.Fields());
+  new_ = std::make_unique<ColumnTable>(check.Fields());
 }
 
 DeltaWriter::~DeltaWriter() = default;

@@ -12,8 +12,8 @@ namespace sw::packet {
 
 constexpr std::uint8_t kKindData = 0;
 constexpr std::uint8_t kKindDelta = 1;
-constexpr std::size_t kMaxFields = 4096;
-constexpr std::size_t kMaxNameBytes = 1024;
+constexpr std::size_t kMaxFields = kMaxFieldCount;
+constexpr std::size_t kMaxNameBytes = kMaxFieldNameBytes;
 constexpr std::size_t kMaxRows = std::size_t{1} << 31;
 
 class ByteWriter {

@@ -102,6 +102,10 @@ TEST(PacketTest, WriterRefusesMisuse) {
   w.EndRow();
   EXPECT_THROW(w.AddField("Late", TFieldType::ftInteger), Error);
   EXPECT_EQ(w.RowCount(), 1u);
+  EXPECT_THROW(PacketWriter({{std::string(2000, 'x'), TFieldType::ftInteger}}), Error);
+  TClientDataSet ds;
+  ds.AddFieldDef(std::string(2000, 'x'), TFieldType::ftInteger);
+  EXPECT_THROW(ds.CreateDataSet(), Error);  // a data set never holds what a packet cannot carry
   PacketWriter unknown;
   EXPECT_THROW(unknown.AddField("X", TFieldType::ftUnknown), Error);
 }

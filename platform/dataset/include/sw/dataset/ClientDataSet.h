@@ -199,7 +199,8 @@ class TClientDataSet {
   void AddFieldDef(std::string name, TFieldType type, int size = 0, bool required = false);
   // Opens an empty data set with the fields of FieldDefs.
   void CreateDataSet();
-  // A data set opens with CreateDataSet or SetData; Open on a closed one raises, since Close dropped its data.
+  // A data set opens with CreateDataSet or SetData; Open on a closed one raises, since Close dropped its
+  // data.
   void Open();
   // Closes and drops the data and the change log.
   void Close();

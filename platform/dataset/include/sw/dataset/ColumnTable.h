@@ -99,6 +99,9 @@ class Column {
   std::vector<std::uint64_t> nulls_;  // one bit per row
 };
 
+constexpr std::size_t kMaxFieldNameBytes = 1024;
+constexpr std::size_t kMaxFieldCount = 4096;
+
 // A table of columns sharing one row count.
 class ColumnTable {
  public:
@@ -124,6 +127,7 @@ class ColumnTable {
   std::size_t MemoryBytes() const;
 
  private:
+  void CheckNewColumn(const TFieldDef& def) const;
   std::vector<TFieldDef> defs_;
   std::vector<Column> columns_;
   std::size_t rows_ = 0;
