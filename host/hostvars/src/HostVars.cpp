@@ -32,29 +32,7 @@ Store& TheStore() {
 
 // An integer option: decimal, or hexadecimal after "0x" or "$"; the default when missing or not a number.
 std::int64_t IntValue(std::string_view key, std::int64_t def) {
-  std::string text = Trim(GetStringByName(key));
-  if (text.empty()) return def;
-  std::string_view digits = text;
-  int base = 10;
-  if (StartsWithText(digits, "0x")) {
-    digits.remove_prefix(2);
-    base = 16;
-  } else if (digits.front() == '$') {
-    digits.remove_prefix(1);
-    base = 16;
-  }
-  if (base == 10) return TryStrToInt64(digits).value_or(def);
-  if (digits.empty() || digits.size() > 16) return def;
-  std::uint64_t v = 0;
-  for (char c : digits) {
-    int d = c >= '0' && c <= '9'   ? c - '0'
-            : c >= 'a' && c <= 'f' ? c - 'a' + 10
-            : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                   : -1;
-    if (d < 0) return def;
-    v = v * 16 + static_cast<std::uint64_t>(d);
-  }
-  return static_cast<std::int64_t>(v);
+  return StrToInt64Def(GetStringByName(key), def);
 }
 
 int IntOption(std::string_view key, int def) {
