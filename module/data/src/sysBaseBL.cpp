@@ -112,10 +112,6 @@ TSysClassEntity::~TSysClassEntity() {
 
 void TSysClassEntity::NotifyChange() {}
 
-void TSysClassEntity::PropValueSet(TSysPropDesc& prop) {
-  DoPropChanged(prop);
-}
-
 void TSysClassEntity::DoPropChanged(TSysPropDesc& prop) {
   if (OnValueChanged) OnValueChanged(*this, prop);
 }
@@ -430,46 +426,13 @@ bool TSysClassEntity::OpenClientDataSet(TClientDataSet& target, const std::strin
   }
 }
 
-// ---- Field text (the display and input rules are completed by the field-text layer) ----
-
-void TSysClassEntity::FieldGetText(TField& field, std::string& text, bool /*displayText*/) {
-  text = Trim(field.AsString());
-}
-
-void TSysClassEntity::FieldSetText(TField& field, const std::string& text) {
-  if (RawMode) return;
-  field.SetAsString(text);
-  NotifyChange();
-}
+// ---- Masked columns ----
 
 void TSysClassEntity::FieldGetNull(TField& /*field*/, std::string& text, bool /*displayText*/) {
   text = "*";
 }
 
 void TSysClassEntity::FieldSetNull(TField& /*field*/, const std::string& /*text*/) {}
-
-bool TSysClassEntity::DefaultValueText(TSysPropDesc& prop, std::string& text) {
-  if (Trim(prop.DefaultValue).empty()) return false;
-  text = prop.DefaultValue;
-  const auto strip = [&text](std::string_view open, std::string_view close) {
-    if (text.size() >= open.size() + close.size() && text.starts_with(open) && text.ends_with(close))
-      text = text.substr(open.size(), text.size() - open.size() - close.size());
-  };
-  strip("'", "'");
-  strip("‘", "’");
-  strip("‘", "‘");
-  strip("’", "’");
-  return true;
-}
-
-void TSysClassEntity::GetPickList(TSysPropDesc& prop, std::vector<std::string>& list,
-                                  std::vector<std::string>* codes) {
-  if (prop.EditKind != ekEnum) return;
-  list = prop.EnumList;
-  if (codes == nullptr) return;
-  codes->clear();
-  for (const std::string& entry : list) codes->push_back(entry.substr(0, entry.find('-')));
-}
 
 // ---- Posting and saving ----
 

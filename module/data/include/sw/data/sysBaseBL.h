@@ -107,7 +107,7 @@ class TSysClassEntity : public TClientDataSet {
   // through to the server, the query kind and the search flag. Loads the reply; false on failure.
   virtual bool Search(const std::string& fieldList, const std::string& condition,
                       const std::string& passThrough, int queryKind, int searchFlag);
-  // After a property's value was set: raises OnValueChanged.
+  // After a property's value was set: runs the property's expression text, then raises OnValueChanged.
   virtual void PropValueSet(TSysPropDesc& prop);
   virtual void DoPropChanged(TSysPropDesc& prop);
   // The text with the current values of the bound fields put in for "<TableName>.<FieldName>" when
@@ -157,6 +157,36 @@ class TSysClassEntity : public TClientDataSet {
   virtual std::string ExpandRefCondition(TSysPropDesc& prop);
   virtual void ApplyRefConditions(const std::vector<int>& propNumbers);
   virtual void ClearRefConditions(const std::vector<int>& propNumbers);
+
+  // ---- Field text and input ----
+  // The display format of a property: a "@formula@" format is evaluated over this entity (a text result is
+  // the format, anything else or an error gives none); any other DisplayFormat is the format itself.
+  std::string FormatOf(TSysPropDesc& prop);
+  // The text shown for the property's current value by data type, format, enumeration and looked-up name;
+  // "" for a property without a field or a value that cannot be shown.
+  std::string DisplayText(TSysPropDesc& prop);
+  // Stores a typed text into the property's field by data type (yes/no, booleans, text length, numbers
+  // truncated to Decimals, dates and times). Raises sw::Error for a text that is not a number.
+  void SetText(TSysPropDesc& prop, const std::string& text);
+  // The whole input path of a typed code: changing event, check, store, look-up with its dependents and the
+  // property's expression. Raises sw::Abort when the check refuses the value.
+  virtual void SetPropText(TSysPropDesc& prop, const std::string& text);
+  // Checks a value on input (`interactive`, messages shown) or at post (ErrorText only): required values and
+  // the existence of looked-up codes, then OnCheckValue.
+  virtual bool CheckValue(TSysPropDesc& prop, const std::string& text, bool interactive,
+                          const Variant& oldValue);
+  // Whether the value exists in the property's enumeration or look-up; an article code resolved from a bar
+  // code or cargo number replaces `text`.
+  virtual bool ExistsInLookup(TSysPropDesc& prop, std::string& text);
+  // Runs the property's look-up for `value` (a blank value lists every entry) into `target`. `nameText` gets
+  // the resolved article code ("*" when an article search found none), `keyField` "BarCode" when the code
+  // came from a secondary bar code. False when the statement failed or the property has no look-up.
+  virtual bool LookupQuery(TClientDataSet& target, TSysPropDesc& prop, bool wantCodes,
+                           const std::string& value, std::string& nameText, std::string& keyField);
+  // Copies the current row of a look-up (or, with none, empties) into the property's field, its name field
+  // and the fields of its kind-4 dependents. `keyText` gets the controlling key of a kind-4 property.
+  virtual void ApplyLookup(TClientDataSet* lookup, TSysPropDesc& prop, std::string& keyText,
+                           const std::string& value, const std::string& keyField);
 
   // ---- Helpers of the operations above ----
   // Loads a data packet from the server, binding fields and applying column rights; false for a value that
