@@ -94,6 +94,15 @@ class TSysClassEntity : public TClientDataSet {
   std::int32_t RecordTotal = -1;
   std::int32_t PacketSize = 0;
 
+  // The duplicate check at post: 0 none, 1 a duplicate is an error, 2 the user is asked whether to correct
+  // it. UniqueFields together must be unique; UniqueMessage replaces the generated message when set.
+  int UniqueCheck = 0;
+  std::vector<std::string> UniqueFields;
+  std::string UniqueMessage;
+  // A copy of every record taken when editing or inserting begins, and the key text of the edited record.
+  std::unique_ptr<TClientDataSet> Snapshot;
+  std::string EditKeyText;
+
   TEntityNotifyEvent OnBeforeInsertPost, OnBeforeEditPost, OnDeleting;
   TEntityCheckValueEvent OnCheckValue;
   TEntityValueChangingEvent OnValueChanging;
@@ -127,6 +136,19 @@ class TSysClassEntity : public TClientDataSet {
   virtual bool Init(int language);
   // Init, then a FROM text over one table or the union of several.
   virtual bool InitTables(const std::vector<std::string>& tables, int language);
+  // Posting: server numbers, default values and order marks, then the data set's post with the checks of
+  // every property and the duplicate check; a failed check keeps the record in editing, shows ErrorText and
+  // raises sw::Abort. With AutoSave the change log is saved at once.
+  void Post() override;
+  // Cancels the pending edit and, with AutoSave, every unsaved change.
+  void Cancel() override;
+  // Keeps the AutoOrder numbers of the records consecutive after a post (`afterPost`) or a delete.
+  virtual void Renumber(bool afterPost);
+  // The key text of the current record of `dataSet` (the entity or its snapshot): the key properties'
+  // trimmed values joined by ";", at most 255 characters.
+  std::string KeyText(const TClientDataSet& dataSet) const;
+  // The unique text of the current record of `dataSet`: ";" and the value of each UniqueFields field it has.
+  std::string UniqueText(const TClientDataSet& dataSet) const;
   // Posts with CheckOnPost set to `check`; CheckOnPost is true again afterwards whatever happens.
   virtual void PostWithoutCheck(bool check);
   // Runs `sql` on the server and loads the reply into `target`. A failing call raises; a reply that cannot
@@ -206,6 +228,11 @@ class TSysClassEntity : public TClientDataSet {
   static void FieldSetNull(TField& field, const std::string& text);
 
  protected:
+  void DoBeforeInsert() override;
+  void DoBeforeEdit() override;
+  void DoBeforePost() override;
+  void DoBeforeDelete() override;
+  void DoAfterDelete() override;
   // Writes a system-log entry for `source` with `text` under the session's login id. Never raises.
   void ReportError(std::string_view source, std::string_view text);
   // Shows a message in the information box.
@@ -219,6 +246,9 @@ class TSysClassEntity : public TClientDataSet {
   void TokenStep(const std::string& token, std::string& out, int& previousKind);
 
   std::unique_ptr<TSysClassDesc> classDesc_;
+  // Set while Post runs the data set's post with the checks; the plain posts of select mode, of nested
+  // posts and of the order numbers post without them.
+  bool checkingPost_ = false;
 };
 
 // The property a field is bound to (its tag), or null.
