@@ -1,6 +1,7 @@
 // staffwatch-cli search: a search through the module's entity data set, so that what it prints is what a
 // screen would load. The condition may name properties by caption in square brackets and give display values;
-// TranslateWhere turns it into SQL before the server sees it.
+// TranslateWhere turns it into SQL before the server sees it. Cells show the display texts a screen shows
+// (enumerations and looked-up names as code and name, numbers and dates in their formats).
 #include <algorithm>
 #include <ostream>
 #include <string>
@@ -121,7 +122,7 @@ int RunSearch(CliContext& ctx) {
     for (std::size_t f = 0; f < entity.FieldCount(); ++f) cells[0].push_back(entity.Fields(f).FieldName());
     for (entity.First(); !entity.Eof(); entity.Next()) {
       std::vector<std::string> row;
-      for (std::size_t f = 0; f < entity.FieldCount(); ++f) row.push_back(entity.Fields(f).Text());
+      for (std::size_t f = 0; f < entity.FieldCount(); ++f) row.push_back(entity.Fields(f).DisplayText());
       cells.push_back(std::move(row));
     }
     PrintTable(cells, ctx.out);
