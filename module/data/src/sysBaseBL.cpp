@@ -110,6 +110,11 @@ TSysClassEntity::~TSysClassEntity() {
 
 // ---- Hooks ----
 
+void TSysClassEntity::DoBeforeClose() {
+  TClientDataSet::DoBeforeClose();
+  for (const auto& prop : classDesc_->Props()) prop->Field = prop->NameField = nullptr;
+}
+
 void TSysClassEntity::NotifyChange() {}
 
 void TSysClassEntity::DoPropChanged(TSysPropDesc& prop) {

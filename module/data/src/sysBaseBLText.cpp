@@ -10,6 +10,7 @@
 #include "sw/core/Error.h"
 #include "sw/core/Format.h"
 #include "sw/core/Text.h"
+#include "sw/data/DataObjItem.h"
 #include "sw/data/sysBaseBL.h"
 #include "sw/expr/SysExpression.h"
 
@@ -137,7 +138,7 @@ std::string TSysClassEntity::FormatOf(TSysPropDesc& prop) {
   const std::string& format = prop.DisplayFormat;
   if (format.size() < 3 || format.front() != '@' || format.back() != '@') return format;
   TSysExpression expression;
-  expression.AddDataSet(this, "DataSet");
+  AddEntity(expression, this);
   Variant value;
   if (!expression.Evaluate(value, std::string_view(format).substr(1, format.size() - 2), false)) return "";
   return value.IsText() ? value.ToString() : "";
@@ -575,7 +576,7 @@ void TSysClassEntity::GetPickList(TSysPropDesc& prop, std::vector<std::string>& 
 void TSysClassEntity::PropValueSet(TSysPropDesc& prop) {
   if (!prop.ExpText.empty()) {
     TSysExpression expression;
-    expression.AddDataSet(this, "DataSet");
+    AddEntity(expression, this);
     expression.Execute(prop.ExpText, true);
   }
   DoPropChanged(prop);

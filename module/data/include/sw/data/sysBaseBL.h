@@ -180,6 +180,9 @@ class TSysClassEntity : public TClientDataSet {
   virtual void ApplyRefConditions(const std::vector<int>& propNumbers);
   virtual void ClearRefConditions(const std::vector<int>& propNumbers);
 
+  // The master of a master-detail entity, null for any other; formulas reach the master's properties.
+  virtual TSysClassEntity* MasterEntity() const { return nullptr; }
+
   // ---- Field text and input ----
   // The display format of a property: a "@formula@" format is evaluated over this entity (a text result is
   // the format, anything else or an error gives none); any other DisplayFormat is the format itself.
@@ -233,6 +236,8 @@ class TSysClassEntity : public TClientDataSet {
   void DoBeforePost() override;
   void DoBeforeDelete() override;
   void DoAfterDelete() override;
+  // Closing drops the fields: the properties let go of them first.
+  void DoBeforeClose() override;
   // Writes a system-log entry for `source` with `text` under the session's login id. Never raises.
   void ReportError(std::string_view source, std::string_view text);
   // Shows a message in the information box.
