@@ -471,19 +471,22 @@ bool TSysClassEntity::Save(const std::string& text) {
     MergeChangeLog();
     return true;
   } catch (...) {
-    const std::string message = CurrentMessage();
-    ReportError("TSysClassEntity.Save", message);
-    if (message.starts_with("@")) {
-      // At most 2,048 characters of the server's text, cut on a character boundary.
-      std::string shown = message.substr(1);
-      std::size_t chars = 0, end = 0;
-      for (; end < shown.size(); ++end)
-        if ((static_cast<unsigned char>(shown[end]) & 0xC0) != 0x80 && ++chars > 2048) break;
-      ShowMessage(shown.substr(0, end));
-    } else {
-      ShowMessage(kSaveErrorShown);
-    }
+    ReportSaveError("TSysClassEntity.Save", CurrentMessage());
     return false;
+  }
+}
+
+void TSysClassEntity::ReportSaveError(std::string_view source, const std::string& message) {
+  ReportError(source, message);
+  if (message.starts_with("@")) {
+    // At most 2,048 characters of the server's text, cut on a character boundary.
+    std::string shown = message.substr(1);
+    std::size_t chars = 0, end = 0;
+    for (; end < shown.size(); ++end)
+      if ((static_cast<unsigned char>(shown[end]) & 0xC0) != 0x80 && ++chars > 2048) break;
+    ShowMessage(shown.substr(0, end));
+  } else {
+    ShowMessage(kSaveErrorShown);
   }
 }
 

@@ -240,6 +240,9 @@ class TSysClassEntity : public TClientDataSet {
   void DoBeforeClose() override;
   // Writes a system-log entry for `source` with `text` under the session's login id. Never raises.
   void ReportError(std::string_view source, std::string_view text);
+  // Reports a failed save: a log entry for `source`, then the server's own text when the message begins with
+  // "@" (at most 2,048 characters), else the fixed save message.
+  void ReportSaveError(std::string_view source, const std::string& message);
   // Shows a message in the information box.
   static void ShowMessage(std::string_view text);
 
