@@ -25,8 +25,9 @@ struct CliCommand {
 
 // Exit codes shared by the commands.
 constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;  // the command ran and reports a failure (an evaluation error, a refused call)
-constexpr int kExitUsage = 2;    // bad arguments or unreadable/malformed input
+constexpr int kExitFailure =
+    1;                         // the command ran and reports a failure (an evaluation error, a refused call)
+constexpr int kExitUsage = 2;  // bad arguments or unreadable/malformed input
 
 // Takes "--name VALUE" out of args; returns def when absent. Throws sw::Error when the value is missing.
 std::string TakeOption(std::vector<std::string>& args, const std::string& name, const std::string& def);

@@ -49,7 +49,8 @@ std::string Convert(const char* to, const char* from, std::string_view in, std::
         unsigned char lead = static_cast<unsigned char>(*inPtr);
         std::size_t want = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
         skip = 1;
-        while (skip < want && skip < inLeft && (static_cast<unsigned char>(inPtr[skip]) & 0xC0) == 0x80) ++skip;
+        while (skip < want && skip < inLeft && (static_cast<unsigned char>(inPtr[skip]) & 0xC0) == 0x80)
+          ++skip;
       }
       out.append(replacement);
       inPtr += skip;

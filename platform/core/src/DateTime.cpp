@@ -10,7 +10,8 @@
 namespace sw {
 namespace {
 
-// Day number of 1899-12-31 counting 0001-01-01 as day 1 (proleptic Gregorian calendar), so that 1899-12-30 is 0.
+// Day number of 1899-12-31 counting 0001-01-01 as day 1 (proleptic Gregorian calendar), so that 1899-12-30 is
+// 0.
 constexpr long long kDelta = 693594;
 
 long long DaysBeforeYear(int y) {
@@ -84,7 +85,9 @@ bool ParseTimePart(std::string_view s, std::size_t& i, TDateTime& out) {
 
 }  // namespace
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeapYear(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int DaysInMonth(int year, int month) {
   static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -93,7 +96,8 @@ int DaysInMonth(int year, int month) {
 }
 
 bool IsValidDate(int year, int month, int day) {
-  return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month);
+  return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
+         day <= DaysInMonth(year, month);
 }
 
 bool IsValidTime(int hour, int minute, int second, int msec) {
@@ -166,7 +170,9 @@ TDateTime Now() {
                         local.tm_sec, ms);
 }
 
-TDateTime Today() { return std::floor(Now()); }
+TDateTime Today() {
+  return std::floor(Now());
+}
 
 std::optional<TDateTime> TryStrToDateTime(std::string_view text) {
   std::string t = Trim(text);
@@ -200,8 +206,12 @@ std::optional<TDateTime> TryStrToTime(std::string_view text) {
   return time;
 }
 
-bool IsDate(std::string_view text) { return TryStrToDate(text).has_value(); }
-bool IsTime(std::string_view text) { return TryStrToTime(text).has_value(); }
+bool IsDate(std::string_view text) {
+  return TryStrToDate(text).has_value();
+}
+bool IsTime(std::string_view text) {
+  return TryStrToTime(text).has_value();
+}
 
 std::string DateToStr(TDateTime dt) {
   DateParts d = DecodeDate(dt);

@@ -9,7 +9,9 @@
 namespace sw {
 namespace {
 
-inline char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+inline char Upper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
 std::size_t RunLength(std::string_view s, std::size_t i) {
   std::size_t n = 1;
@@ -17,7 +19,8 @@ std::size_t RunLength(std::string_view s, std::size_t i) {
   return n;
 }
 
-// Decimal digits and exponent of |v| to 15 significant digits (the precision of a double's decimal form): v = 0.d1d2d3... * 10^exponent.
+// Decimal digits and exponent of |v| to 15 significant digits (the precision of a double's decimal form): v =
+// 0.d1d2d3... * 10^exponent.
 struct Decimal {
   std::string digits;  // no leading zeros; empty for zero
   int exponent = 0;    // position of the decimal point relative to the digits
@@ -49,7 +52,8 @@ void RoundDecimal(Decimal& d, int decimals) {
   d.digits.resize(static_cast<std::size_t>(keep));
   if (up) {
     int i = keep - 1;
-    while (i >= 0 && d.digits[static_cast<std::size_t>(i)] == '9') d.digits[static_cast<std::size_t>(i--)] = '0';
+    while (i >= 0 && d.digits[static_cast<std::size_t>(i)] == '9')
+      d.digits[static_cast<std::size_t>(i--)] = '0';
     if (i < 0) {
       d.digits.insert(d.digits.begin(), '1');
       ++d.exponent;
@@ -103,8 +107,10 @@ std::string FormatSection(const std::string& pic, double value, bool showMinus) 
   for (std::size_t i = 0; i < pic.size(); ++i) {
     char c = pic[i];
     if (quote) {
-      if (c == quote) quote = 0;
-      else literalRun += c;
+      if (c == quote)
+        quote = 0;
+      else
+        literalRun += c;
       continue;
     }
     if (c == '"' || c == '\'') {
@@ -112,8 +118,8 @@ std::string FormatSection(const std::string& pic, double value, bool showMinus) 
       continue;
     }
     bool placeholder = false;
-    if (!scientific && (c == 'E' || c == 'e') && i + 1 < pic.size() && (pic[i + 1] == '+' || pic[i + 1] == '-') &&
-        first != std::string::npos) {
+    if (!scientific && (c == 'E' || c == 'e') && i + 1 < pic.size() &&
+        (pic[i + 1] == '+' || pic[i + 1] == '-') && first != std::string::npos) {
       scientific = true;
       expSignAlways = pic[i + 1] == '+';
       ++i;
@@ -166,13 +172,18 @@ std::string FormatSection(const std::string& pic, double value, bool showMinus) 
       m.exponent = intDigits;
       ++exponent;
     }
-    std::string integer = m.digits.substr(0, std::min<std::size_t>(m.digits.size(), static_cast<std::size_t>(intDigits)));
+    std::string integer =
+        m.digits.substr(0, std::min<std::size_t>(m.digits.size(), static_cast<std::size_t>(intDigits)));
     integer.resize(static_cast<std::size_t>(intDigits), '0');
-    std::string frac = m.digits.size() > static_cast<std::size_t>(intDigits) ? m.digits.substr(static_cast<std::size_t>(intDigits)) : "";
+    std::string frac = m.digits.size() > static_cast<std::size_t>(intDigits)
+                           ? m.digits.substr(static_cast<std::size_t>(intDigits))
+                           : "";
     if (static_cast<int>(frac.size()) < fracZeros) frac.resize(static_cast<std::size_t>(fracZeros), '0');
     body = integer + (frac.empty() ? "" : "." + frac) + "E";
-    if (exponent < 0) body += "-";
-    else if (expSignAlways) body += "+";
+    if (exponent < 0)
+      body += "-";
+    else if (expSignAlways)
+      body += "+";
     body += PadNumber(std::abs(exponent), std::max(1, expDigits));
     return prefix + (showMinus && !d.digits.empty() ? "-" : "") + body + suffix;
   }
@@ -181,14 +192,17 @@ std::string FormatSection(const std::string& pic, double value, bool showMinus) 
   std::string integer, frac;
   if (!d.digits.empty()) {
     if (d.exponent > 0) {
-      integer = d.digits.substr(0, std::min<std::size_t>(d.digits.size(), static_cast<std::size_t>(d.exponent)));
+      integer =
+          d.digits.substr(0, std::min<std::size_t>(d.digits.size(), static_cast<std::size_t>(d.exponent)));
       integer.resize(static_cast<std::size_t>(d.exponent), '0');
-      if (static_cast<int>(d.digits.size()) > d.exponent) frac = d.digits.substr(static_cast<std::size_t>(d.exponent));
+      if (static_cast<int>(d.digits.size()) > d.exponent)
+        frac = d.digits.substr(static_cast<std::size_t>(d.exponent));
     } else {
       frac = std::string(static_cast<std::size_t>(-d.exponent), '0') + d.digits;
     }
   }
-  if (static_cast<int>(integer.size()) < intZeros) integer.insert(0, static_cast<std::size_t>(intZeros) - integer.size(), '0');
+  if (static_cast<int>(integer.size()) < intZeros)
+    integer.insert(0, static_cast<std::size_t>(intZeros) - integer.size(), '0');
   if (grouping) integer = GroupThousands(integer);
   if (static_cast<int>(frac.size()) < fracZeros) frac.resize(static_cast<std::size_t>(fracZeros), '0');
   body = integer;
@@ -220,24 +234,40 @@ std::string FormatDateTime(std::string_view picture, TDateTime dt) {
       i += 5;
       continue;
     }
-    std::size_t n = (u == 'Y' || u == 'M' || u == 'D' || u == 'H' || u == 'N' || u == 'S' || u == 'Z') ? RunLength(picture, i) : 1;
+    std::size_t n = (u == 'Y' || u == 'M' || u == 'D' || u == 'H' || u == 'N' || u == 'S' || u == 'Z')
+                        ? RunLength(picture, i)
+                        : 1;
     switch (u) {
-      case 'Y': out += n <= 2 ? PadNumber(d.year % 100, 2) : PadNumber(d.year, 4); break;
-      case 'M':
-        if (lastLetter == 'H') out += n == 1 ? std::to_string(t.minute) : PadNumber(t.minute, 2);
-        else out += n == 1 ? std::to_string(d.month) : PadNumber(d.month, 2);
+      case 'Y':
+        out += n <= 2 ? PadNumber(d.year % 100, 2) : PadNumber(d.year, 4);
         break;
-      case 'D': out += n == 1 ? std::to_string(d.day) : PadNumber(d.day, 2); break;
+      case 'M':
+        if (lastLetter == 'H')
+          out += n == 1 ? std::to_string(t.minute) : PadNumber(t.minute, 2);
+        else
+          out += n == 1 ? std::to_string(d.month) : PadNumber(d.month, 2);
+        break;
+      case 'D':
+        out += n == 1 ? std::to_string(d.day) : PadNumber(d.day, 2);
+        break;
       case 'H': {
         int h = t.hour;
         if (twelveHour) h = h % 12 == 0 ? 12 : h % 12;
         out += n == 1 ? std::to_string(h) : PadNumber(h, 2);
         break;
       }
-      case 'N': out += n == 1 ? std::to_string(t.minute) : PadNumber(t.minute, 2); break;
-      case 'S': out += n == 1 ? std::to_string(t.second) : PadNumber(t.second, 2); break;
-      case 'Z': out += n < 3 ? std::to_string(t.msec) : PadNumber(t.msec, 3); break;
-      default: out += c; break;
+      case 'N':
+        out += n == 1 ? std::to_string(t.minute) : PadNumber(t.minute, 2);
+        break;
+      case 'S':
+        out += n == 1 ? std::to_string(t.second) : PadNumber(t.second, 2);
+        break;
+      case 'Z':
+        out += n < 3 ? std::to_string(t.msec) : PadNumber(t.msec, 3);
+        break;
+      default:
+        out += c;
+        break;
     }
     if (u == 'Y' || u == 'M' || u == 'D' || u == 'H' || u == 'N' || u == 'S' || u == 'Z') lastLetter = u;
     i += n;
@@ -248,8 +278,10 @@ std::string FormatDateTime(std::string_view picture, TDateTime dt) {
 std::string FormatFloat(std::string_view picture, double value) {
   if (picture.empty()) return FloatToStr(value);
   std::vector<std::string> sections = SplitSections(picture);
-  if (value == 0 && sections.size() >= 3 && !sections[2].empty()) return FormatSection(sections[2], value, false);
-  if (value < 0 && sections.size() >= 2 && !sections[1].empty()) return FormatSection(sections[1], value, false);
+  if (value == 0 && sections.size() >= 3 && !sections[2].empty())
+    return FormatSection(sections[2], value, false);
+  if (value < 0 && sections.size() >= 2 && !sections[1].empty())
+    return FormatSection(sections[1], value, false);
   return FormatSection(sections[0], value, value < 0);
 }
 
@@ -270,27 +302,36 @@ std::string Format(std::string_view format, const std::vector<Variant>& args) {
     bool left = false;
     if (i < format.size() && format[i] == '-') left = true, ++i;
     int width = -1, precision = -1;
-    while (i < format.size() && format[i] >= '0' && format[i] <= '9') width = (width < 0 ? 0 : width * 10) + (format[i++] - '0');
+    while (i < format.size() && format[i] >= '0' && format[i] <= '9')
+      width = (width < 0 ? 0 : width * 10) + (format[i++] - '0');
     if (i < format.size() && format[i] == '.') {
       ++i;
       precision = 0;
-      while (i < format.size() && format[i] >= '0' && format[i] <= '9') precision = precision * 10 + (format[i++] - '0');
+      while (i < format.size() && format[i] >= '0' && format[i] <= '9')
+        precision = precision * 10 + (format[i++] - '0');
     }
-    if (i >= format.size()) throw Error("Format '" + std::string(format) + "' invalid or incompatible with argument");
+    if (i >= format.size())
+      throw Error("Format '" + std::string(format) + "' invalid or incompatible with argument");
     char kind = Upper(format[i]);
-    if (next >= args.size()) throw Error("Format '" + std::string(format) + "' invalid or incompatible with argument");
+    if (next >= args.size())
+      throw Error("Format '" + std::string(format) + "' invalid or incompatible with argument");
     const Variant& arg = args[next++];
     std::string piece;
     try {
       switch (kind) {
-        case 'S': piece = arg.ToString(); if (precision >= 0 && piece.size() > static_cast<std::size_t>(precision)) piece.resize(static_cast<std::size_t>(precision)); break;
+        case 'S':
+          piece = arg.ToString();
+          if (precision >= 0 && piece.size() > static_cast<std::size_t>(precision))
+            piece.resize(static_cast<std::size_t>(precision));
+          break;
         case 'D':
         case 'U': {
           if (!(arg.Type() == VarType::Int16 || arg.Type() == VarType::Int32 || arg.Type() == VarType::Int64))
             throw Error("");
           std::int64_t v = arg.ToInt64();
           std::string digits = std::to_string(v < 0 ? -(v + 1) + 1ULL : static_cast<unsigned long long>(v));
-          if (precision > 0 && digits.size() < static_cast<std::size_t>(precision)) digits.insert(0, static_cast<std::size_t>(precision) - digits.size(), '0');
+          if (precision > 0 && digits.size() < static_cast<std::size_t>(precision))
+            digits.insert(0, static_cast<std::size_t>(precision) - digits.size(), '0');
           piece = (v < 0 ? "-" : "") + digits;
           break;
         }
@@ -300,23 +341,41 @@ std::string Format(std::string_view format, const std::vector<Variant>& args) {
           char buf[32];
           std::snprintf(buf, sizeof buf, "%llX", static_cast<unsigned long long>(arg.ToInt64()));
           piece = buf;
-          if (precision > 0 && piece.size() < static_cast<std::size_t>(precision)) piece.insert(0, static_cast<std::size_t>(precision) - piece.size(), '0');
+          if (precision > 0 && piece.size() < static_cast<std::size_t>(precision))
+            piece.insert(0, static_cast<std::size_t>(precision) - piece.size(), '0');
           break;
         }
-        case 'F': piece = FormatFloat("0." + std::string(static_cast<std::size_t>(precision < 0 ? 2 : precision), '0'), arg.ToDouble()); break;
-        case 'N': piece = FormatFloat("#,##0." + std::string(static_cast<std::size_t>(precision < 0 ? 2 : precision), '0'), arg.ToDouble()); break;
-        case 'M': piece = FormatFloat("#,##0." + std::string(static_cast<std::size_t>(precision < 0 ? 2 : precision), '0'), arg.ToDouble()); break;
+        case 'F':
+          piece =
+              FormatFloat("0." + std::string(static_cast<std::size_t>(precision < 0 ? 2 : precision), '0'),
+                          arg.ToDouble());
+          break;
+        case 'N':
+          piece = FormatFloat(
+              "#,##0." + std::string(static_cast<std::size_t>(precision < 0 ? 2 : precision), '0'),
+              arg.ToDouble());
+          break;
+        case 'M':
+          piece = FormatFloat(
+              "#,##0." + std::string(static_cast<std::size_t>(precision < 0 ? 2 : precision), '0'),
+              arg.ToDouble());
+          break;
         case 'E': {
           char buf[64];
-          std::snprintf(buf, sizeof buf, "%.*E", precision < 0 ? 14 : std::max(0, precision - 1), arg.ToDouble());
+          std::snprintf(buf, sizeof buf, "%.*E", precision < 0 ? 14 : std::max(0, precision - 1),
+                        arg.ToDouble());
           piece = buf;
           break;
         }
-        case 'G': piece = FloatToStr(arg.ToDouble()); break;
-        default: throw Error("");
+        case 'G':
+          piece = FloatToStr(arg.ToDouble());
+          break;
+        default:
+          throw Error("");
       }
     } catch (const Error&) {
-      throw Error("Format '" + std::string(format.substr(start, i - start + 1)) + "' invalid or incompatible with argument");
+      throw Error("Format '" + std::string(format.substr(start, i - start + 1)) +
+                  "' invalid or incompatible with argument");
     }
     if (width > 0 && piece.size() < static_cast<std::size_t>(width)) {
       std::string pad(static_cast<std::size_t>(width) - piece.size(), ' ');

@@ -8,13 +8,21 @@
 namespace sw {
 namespace {
 
-inline unsigned char Up(unsigned char c) { return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c; }
-inline unsigned char Low(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
-inline bool Blank(unsigned char c) { return c <= 32; }
+inline unsigned char Up(unsigned char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c;
+}
+inline unsigned char Low(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
+}
+inline bool Blank(unsigned char c) {
+  return c <= 32;
+}
 
 }  // namespace
 
-std::string Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
+std::string Trim(std::string_view s) {
+  return TrimRight(TrimLeft(s));
+}
 
 std::string TrimLeft(std::string_view s) {
   std::size_t i = 0;
@@ -40,12 +48,15 @@ std::string LowerCase(std::string_view s) {
   return r;
 }
 
-bool SameText(std::string_view a, std::string_view b) { return a.size() == b.size() && CompareText(a, b) == 0; }
+bool SameText(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && CompareText(a, b) == 0;
+}
 
 int CompareText(std::string_view a, std::string_view b) {
   std::size_t n = std::min(a.size(), b.size());
   for (std::size_t i = 0; i < n; ++i) {
-    int d = static_cast<int>(Up(static_cast<unsigned char>(a[i]))) - static_cast<int>(Up(static_cast<unsigned char>(b[i])));
+    int d = static_cast<int>(Up(static_cast<unsigned char>(a[i]))) -
+            static_cast<int>(Up(static_cast<unsigned char>(b[i])));
     if (d != 0) return d;
   }
   return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
@@ -61,7 +72,9 @@ std::size_t FindText(std::string_view hay, std::string_view needle, std::size_t 
   if (needle.size() > hay.size()) return std::string_view::npos;
   for (std::size_t i = from; i + needle.size() <= hay.size(); ++i) {
     std::size_t k = 0;
-    while (k < needle.size() && Up(static_cast<unsigned char>(hay[i + k])) == Up(static_cast<unsigned char>(needle[k]))) ++k;
+    while (k < needle.size() &&
+           Up(static_cast<unsigned char>(hay[i + k])) == Up(static_cast<unsigned char>(needle[k])))
+      ++k;
     if (k == needle.size()) return i;
   }
   return std::string_view::npos;
@@ -75,34 +88,32 @@ bool EndsWithText(std::string_view s, std::string_view suffix) {
   return s.size() >= suffix.size() && SameText(s.substr(s.size() - suffix.size()), suffix);
 }
 
-std::string ReplaceAllText(std::string_view s, std::string_view from, std::string_view to) {
+namespace {
+
+// Replaces every match that `find(s, from, pos)` reports; the replacement text is never searched again.
+template <typename Finder>
+std::string ReplaceEvery(std::string_view s, std::string_view from, std::string_view to, Finder find) {
   if (from.empty()) return std::string(s);
   std::string out;
   std::size_t pos = 0;
-  for (;;) {
-    std::size_t hit = FindText(s, from, pos);
-    if (hit == std::string_view::npos) break;
+  for (std::size_t hit; (hit = find(s, from, pos)) != std::string_view::npos; pos = hit + from.size()) {
     out.append(s.substr(pos, hit - pos));
     out.append(to);
-    pos = hit + from.size();
   }
   out.append(s.substr(pos));
   return out;
 }
 
+}  // namespace
+
+std::string ReplaceAllText(std::string_view s, std::string_view from, std::string_view to) {
+  return ReplaceEvery(
+      s, from, to, [](std::string_view h, std::string_view n, std::size_t p) { return FindText(h, n, p); });
+}
+
 std::string ReplaceAll(std::string_view s, std::string_view from, std::string_view to) {
-  if (from.empty()) return std::string(s);
-  std::string out;
-  std::size_t pos = 0;
-  for (;;) {
-    std::size_t hit = s.find(from, pos);
-    if (hit == std::string_view::npos) break;
-    out.append(s.substr(pos, hit - pos));
-    out.append(to);
-    pos = hit + from.size();
-  }
-  out.append(s.substr(pos));
-  return out;
+  return ReplaceEvery(s, from, to,
+                      [](std::string_view h, std::string_view n, std::size_t p) { return h.find(n, p); });
 }
 
 std::vector<std::string> Split(std::string_view s, char sep) {
@@ -137,9 +148,13 @@ std::string Join(const std::vector<std::string>& parts, std::string_view sep) {
   return out;
 }
 
-std::string QuoteDoubled(std::string_view value) { return ReplaceAll(value, "'", "''"); }
+std::string QuoteDoubled(std::string_view value) {
+  return ReplaceAll(value, "'", "''");
+}
 
-std::string QuotedStr(std::string_view value) { return "'" + QuoteDoubled(value) + "'"; }
+std::string QuotedStr(std::string_view value) {
+  return "'" + QuoteDoubled(value) + "'";
+}
 
 std::optional<std::int64_t> TryStrToInt64(std::string_view s) {
   std::string t = Trim(s);
@@ -161,11 +176,16 @@ std::optional<std::int64_t> TryStrToInt64(std::string_view s) {
   for (; i < t.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(t[i]);
     int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else return std::nullopt;
-    if (acc > (limit - static_cast<unsigned long long>(d)) / static_cast<unsigned long long>(base)) return std::nullopt;
+    if (c >= '0' && c <= '9')
+      d = c - '0';
+    else if (base == 16 && c >= 'a' && c <= 'f')
+      d = c - 'a' + 10;
+    else if (base == 16 && c >= 'A' && c <= 'F')
+      d = c - 'A' + 10;
+    else
+      return std::nullopt;
+    if (acc > (limit - static_cast<unsigned long long>(d)) / static_cast<unsigned long long>(base))
+      return std::nullopt;
     acc = acc * static_cast<unsigned long long>(base) + static_cast<unsigned long long>(d);
   }
   if (negative) return acc == 9223372036854775808ULL ? INT64_MIN : -static_cast<std::int64_t>(acc);
@@ -204,7 +224,9 @@ std::int64_t StrToInt64Def(std::string_view s, std::int64_t def) {
   return v ? *v : def;
 }
 
-std::string IntToStr(std::int64_t v) { return std::to_string(v); }
+std::string IntToStr(std::int64_t v) {
+  return std::to_string(v);
+}
 
 std::string FloatToStr(double v) {
   if (std::isnan(v)) return "NAN";

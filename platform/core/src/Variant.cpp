@@ -28,18 +28,30 @@ std::string Currency::ToString() const {
 
 const char* VarTypeName(VarType t) {
   switch (t) {
-    case VarType::Empty: return "empty";
-    case VarType::Null: return "null";
-    case VarType::Int16: return "int16";
-    case VarType::Int32: return "int32";
-    case VarType::Int64: return "int64";
-    case VarType::Double: return "double";
-    case VarType::Currency: return "currency";
-    case VarType::Date: return "date";
-    case VarType::Boolean: return "boolean";
-    case VarType::Text: return "text";
-    case VarType::ByteArray: return "bytearray";
-    case VarType::Array: return "array";
+    case VarType::Empty:
+      return "empty";
+    case VarType::Null:
+      return "null";
+    case VarType::Int16:
+      return "int16";
+    case VarType::Int32:
+      return "int32";
+    case VarType::Int64:
+      return "int64";
+    case VarType::Double:
+      return "double";
+    case VarType::Currency:
+      return "currency";
+    case VarType::Date:
+      return "date";
+    case VarType::Boolean:
+      return "boolean";
+    case VarType::Text:
+      return "text";
+    case VarType::ByteArray:
+      return "bytearray";
+    case VarType::Array:
+      return "array";
   }
   return "unknown";
 }
@@ -68,61 +80,88 @@ bool Variant::IsNumeric() const {
     case VarType::Int32:
     case VarType::Int64:
     case VarType::Double:
-    case VarType::Currency: return true;
-    default: return false;
+    case VarType::Currency:
+      return true;
+    default:
+      return false;
   }
 }
 
 namespace {
 [[noreturn]] void CannotConvert(VarType from, const char* to) {
-  throw Error(std::string("Could not convert variant of type (") + VarTypeName(from) + ") into type (" + to + ")");
+  throw Error(std::string("Could not convert variant of type (") + VarTypeName(from) + ") into type (" + to +
+              ")");
 }
 }  // namespace
 
 std::string Variant::ToString() const {
   switch (Type()) {
     case VarType::Empty:
-    case VarType::Null: return {};
-    case VarType::Int16: return IntToStr(std::get<std::int16_t>(v_));
-    case VarType::Int32: return IntToStr(std::get<std::int32_t>(v_));
-    case VarType::Int64: return IntToStr(std::get<std::int64_t>(v_));
-    case VarType::Double: return FloatToStr(std::get<double>(v_));
-    case VarType::Currency: return std::get<Currency>(v_).ToString();
-    case VarType::Date: return DateTimeToStr(std::get<DateValue>(v_).value);
-    case VarType::Boolean: return std::get<bool>(v_) ? "True" : "False";
-    case VarType::Text: return std::get<std::string>(v_);
+    case VarType::Null:
+      return {};
+    case VarType::Int16:
+      return IntToStr(std::get<std::int16_t>(v_));
+    case VarType::Int32:
+      return IntToStr(std::get<std::int32_t>(v_));
+    case VarType::Int64:
+      return IntToStr(std::get<std::int64_t>(v_));
+    case VarType::Double:
+      return FloatToStr(std::get<double>(v_));
+    case VarType::Currency:
+      return std::get<Currency>(v_).ToString();
+    case VarType::Date:
+      return DateTimeToStr(std::get<DateValue>(v_).value);
+    case VarType::Boolean:
+      return std::get<bool>(v_) ? "True" : "False";
+    case VarType::Text:
+      return std::get<std::string>(v_);
     case VarType::ByteArray:
-    case VarType::Array: CannotConvert(Type(), "string");
+    case VarType::Array:
+      CannotConvert(Type(), "string");
   }
   return {};
 }
 
 double Variant::ToDouble() const {
   switch (Type()) {
-    case VarType::Empty: return 0;
-    case VarType::Int16: return std::get<std::int16_t>(v_);
-    case VarType::Int32: return std::get<std::int32_t>(v_);
-    case VarType::Int64: return static_cast<double>(std::get<std::int64_t>(v_));
-    case VarType::Double: return std::get<double>(v_);
-    case VarType::Currency: return std::get<Currency>(v_).ToDouble();
-    case VarType::Date: return std::get<DateValue>(v_).value;
-    case VarType::Boolean: return std::get<bool>(v_) ? -1 : 0;
+    case VarType::Empty:
+      return 0;
+    case VarType::Int16:
+      return std::get<std::int16_t>(v_);
+    case VarType::Int32:
+      return std::get<std::int32_t>(v_);
+    case VarType::Int64:
+      return static_cast<double>(std::get<std::int64_t>(v_));
+    case VarType::Double:
+      return std::get<double>(v_);
+    case VarType::Currency:
+      return std::get<Currency>(v_).ToDouble();
+    case VarType::Date:
+      return std::get<DateValue>(v_).value;
+    case VarType::Boolean:
+      return std::get<bool>(v_) ? -1 : 0;
     case VarType::Text: {
       auto v = TryStrToFloat(std::get<std::string>(v_));
       if (!v) throw Error("'" + std::get<std::string>(v_) + "' is not a valid floating point value");
       return *v;
     }
-    default: CannotConvert(Type(), "double");
+    default:
+      CannotConvert(Type(), "double");
   }
 }
 
 std::int64_t Variant::ToInt64() const {
   switch (Type()) {
-    case VarType::Empty: return 0;
-    case VarType::Int16: return std::get<std::int16_t>(v_);
-    case VarType::Int32: return std::get<std::int32_t>(v_);
-    case VarType::Int64: return std::get<std::int64_t>(v_);
-    case VarType::Boolean: return std::get<bool>(v_) ? -1 : 0;
+    case VarType::Empty:
+      return 0;
+    case VarType::Int16:
+      return std::get<std::int16_t>(v_);
+    case VarType::Int32:
+      return std::get<std::int32_t>(v_);
+    case VarType::Int64:
+      return std::get<std::int64_t>(v_);
+    case VarType::Boolean:
+      return std::get<bool>(v_) ? -1 : 0;
     case VarType::Text: {
       const std::string& s = std::get<std::string>(v_);
       if (auto i = TryStrToInt64(s)) return *i;
@@ -140,7 +179,8 @@ std::int64_t Variant::ToInt64() const {
       if (!(std::fabs(r) < 9.2e18)) throw Error("Variant value out of range for an integer");
       return static_cast<std::int64_t>(r);
     }
-    default: CannotConvert(Type(), "int64");
+    default:
+      CannotConvert(Type(), "int64");
   }
 }
 
@@ -153,11 +193,14 @@ std::int32_t Variant::ToInt32() const {
 
 Currency Variant::ToCurrency() const {
   switch (Type()) {
-    case VarType::Currency: return std::get<Currency>(v_);
+    case VarType::Currency:
+      return std::get<Currency>(v_);
     case VarType::Int16:
     case VarType::Int32:
-    case VarType::Int64: return Currency::FromUnits(ToInt64());
-    default: return Currency::FromDouble(ToDouble());
+    case VarType::Int64:
+      return Currency::FromUnits(ToInt64());
+    default:
+      return Currency::FromDouble(ToDouble());
   }
 }
 
@@ -172,8 +215,10 @@ TDateTime Variant::ToDateTime() const {
 
 bool Variant::ToBool() const {
   switch (Type()) {
-    case VarType::Empty: return false;
-    case VarType::Boolean: return std::get<bool>(v_);
+    case VarType::Empty:
+      return false;
+    case VarType::Boolean:
+      return std::get<bool>(v_);
     case VarType::Text: {
       const std::string& s = std::get<std::string>(v_);
       if (SameText(Trim(s), "true")) return true;
@@ -181,7 +226,8 @@ bool Variant::ToBool() const {
       if (auto d = TryStrToFloat(s)) return *d != 0;
       throw Error("'" + s + "' is not a valid boolean value");
     }
-    default: return ToDouble() != 0;
+    default:
+      return ToDouble() != 0;
   }
 }
 

@@ -434,6 +434,15 @@ void TClientDataSet::CreateDataSet() {
   BuildFields();
   state_ = TDataSetState::dsBrowse;
   // An index or filter that does not fit the new fields is dropped, and the error is raised once open.
+  std::string problem = RefitIndexAndFilter();
+  RebuildView(false);
+  Notify(Event::StateChanged);
+  Notify(Event::DataSetChanged);
+  DoAfterOpen();
+  if (!problem.empty()) throw Error(problem);
+}
+
+std::string TClientDataSet::RefitIndexAndFilter() {
   std::string problem;
   try {
     ResolveIndex();
@@ -450,11 +459,7 @@ void TClientDataSet::CreateDataSet() {
     filter_.reset();
     if (problem.empty()) problem = e.what();
   }
-  RebuildView(false);
-  Notify(Event::StateChanged);
-  Notify(Event::DataSetChanged);
-  DoAfterOpen();
-  if (!problem.empty()) throw Error(problem);
+  return problem;
 }
 
 void TClientDataSet::Open() {
@@ -1424,22 +1429,7 @@ void TClientDataSet::SetData(const Variant& packet) {
   state_ = TDataSetState::dsBrowse;
   // An index or filter that does not fit the loaded fields is dropped; the data stays loaded and the error is
   // raised once the data set is consistent again.
-  std::string problem;
-  try {
-    ResolveIndex();
-  } catch (const Error& e) {
-    indexName_.clear();
-    indexFieldNames_.clear();
-    key_.clear();
-    problem = e.what();
-  }
-  try {
-    CompileFilter();
-  } catch (const Error& e) {
-    filtered_ = false;
-    filter_.reset();
-    if (problem.empty()) problem = e.what();
-  }
+  std::string problem = RefitIndexAndFilter();
   try {
     RebuildView(false);
   } catch (const Error& e) {

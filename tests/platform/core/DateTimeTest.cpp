@@ -37,10 +37,17 @@ TEST(DateTime, IsDateAndIsTimeAcceptTheScreensFormats) {
     const char* text;
     bool date, time;
   } cases[] = {
-      {"2010-02-05", true, false},     {"2010/2/5", true, false},        {"2010-02-05 14:03:09", true, false},
-      {"2010-02-30", false, false},    {"14:03", false, true},          {"14:03:09", false, true},
-      {"24:00", false, false},         {"", false, false},              {"abc", false, false},
-      {"2010-02-05x", false, false},   {"2010-02-05 25:00", false, false},
+      {"2010-02-05", true, false},
+      {"2010/2/5", true, false},
+      {"2010-02-05 14:03:09", true, false},
+      {"2010-02-30", false, false},
+      {"14:03", false, true},
+      {"14:03:09", false, true},
+      {"24:00", false, false},
+      {"", false, false},
+      {"abc", false, false},
+      {"2010-02-05x", false, false},
+      {"2010-02-05 25:00", false, false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(IsDate(c.text), c.date) << c.text;

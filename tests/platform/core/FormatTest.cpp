@@ -32,7 +32,7 @@ TEST(Format, NumberPictures) {
   } cases[] = {
       {"#0.0000", 1.5, "1.5000"},
       {"#0.0000", 0.123456, "0.1235"},
-      {"#0.00", 1.005, "1.01"},  // half away from zero on the decimal digits
+      {"#0.00", 1.005, "1.01"},   // half away from zero on the decimal digits
       {"#0.00", -0.001, "0.00"},  // a value rounded to zero shows no sign
       {"#0.00", -12.345, "-12.35"},
       {"###############", 0, ""},
@@ -50,7 +50,8 @@ TEST(Format, NumberPictures) {
       {"#0.00;(#0.00);零", 0, "零"},
       {"", 2.5, "2.5"},
   };
-  for (const auto& c : cases) EXPECT_EQ(FormatFloat(c.picture, c.value), c.text) << c.picture << " " << c.value;
+  for (const auto& c : cases)
+    EXPECT_EQ(FormatFloat(c.picture, c.value), c.text) << c.picture << " " << c.value;
 }
 
 TEST(Format, PercentFormats) {

@@ -33,9 +33,16 @@ TEST(Text, NumberTexts) {
   struct Case {
     const char* text;
     std::optional<std::int64_t> value;
-  } cases[] = {{"12", 12}, {" -7 ", -7}, {"$1F", 31}, {"9223372036854775807", INT64_MAX},
-               {"9223372036854775808", std::nullopt}, {"-9223372036854775808", INT64_MIN}, {"1.5", std::nullopt},
-               {"", std::nullopt}, {"abc", std::nullopt}, {"+", std::nullopt}};
+  } cases[] = {{"12", 12},
+               {" -7 ", -7},
+               {"$1F", 31},
+               {"9223372036854775807", INT64_MAX},
+               {"9223372036854775808", std::nullopt},
+               {"-9223372036854775808", INT64_MIN},
+               {"1.5", std::nullopt},
+               {"", std::nullopt},
+               {"abc", std::nullopt},
+               {"+", std::nullopt}};
   for (const auto& c : cases) EXPECT_EQ(TryStrToInt64(c.text), c.value) << c.text;
 
   EXPECT_EQ(TryStrToFloat("1.25e2"), 125.0);
@@ -47,7 +54,9 @@ TEST(Text, NumberTexts) {
   struct F {
     double v;
     const char* text;
-  } floats[] = {{1.5, "1.5"}, {100, "100"}, {0.1 + 0.2, "0.3"}, {-2.25, "-2.25"}, {1e20, "1E20"},
-                {1.5e-7, "1.5E-7"}, {0.0001, "0.0001"}, {123456789012345.0, "123456789012345"}, {0, "0"}};
+  } floats[] = {
+      {1.5, "1.5"},   {100, "100"},       {0.1 + 0.2, "0.3"}, {-2.25, "-2.25"},
+      {1e20, "1E20"}, {1.5e-7, "1.5E-7"}, {0.0001, "0.0001"}, {123456789012345.0, "123456789012345"},
+      {0, "0"}};
   for (const auto& f : floats) EXPECT_EQ(FloatToStr(f.v), f.text);
 }

@@ -21,6 +21,8 @@ std::size_t GbkCharCount(std::string_view gbk);
 std::size_t Utf8CharCount(std::string_view utf8);
 
 // True when byte b starts a GBK double-byte character.
-inline bool IsGbkLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+inline bool IsGbkLeadByte(unsigned char b) {
+  return b >= 0x81 && b <= 0xFE;
+}
 
 }  // namespace sw

@@ -32,13 +32,15 @@ int DayOfWeek(TDateTime dt);
 TDateTime Now();
 TDateTime Today();
 
-// Reads a date and/or time the way the user's locale does here: "YYYY-MM-DD", "YYYY/MM/DD", "YYYY.MM.DD" (month
-// and day of one or two digits), optionally followed by a time; a time "HH:NN", "HH:NN:SS" or "HH:NN:SS.ZZZ".
+// Reads a date and/or time the way the user's locale does here: "YYYY-MM-DD", "YYYY/MM/DD", "YYYY.MM.DD"
+// (month and day of one or two digits), optionally followed by a time; a time "HH:NN", "HH:NN:SS" or
+// "HH:NN:SS.ZZZ".
 std::optional<TDateTime> TryStrToDateTime(std::string_view text);
 std::optional<TDateTime> TryStrToDate(std::string_view text);
 std::optional<TDateTime> TryStrToTime(std::string_view text);
 
-// Whether the text is a date (with or without a time of day) / a time of day, as the conversions above accept.
+// Whether the text is a date (with or without a time of day) / a time of day, as the conversions above
+// accept.
 bool IsDate(std::string_view text);
 bool IsTime(std::string_view text);
 

@@ -19,8 +19,8 @@ std::string FormatDateTime(std::string_view picture, TDateTime dt);
 // Number picture: "0" a digit always shown, "#" a digit shown when significant, "." the decimal point, ","
 // anywhere in the integer part turns on thousands grouping, "E+"/"E-" scientific notation; quoted text and
 // other characters are copied where they stand before or after the digits. Up to three sections separated by
-// ";" are used for positive, negative and zero values. Rounding is half away from zero on the value's 15 significant decimal digits.
-// An empty picture gives FloatToStr's general form.
+// ";" are used for positive, negative and zero values. Rounding is half away from zero on the value's 15
+// significant decimal digits. An empty picture gives FloatToStr's general form.
 std::string FormatFloat(std::string_view picture, double value);
 
 // "%" formats: %s (text), %d (integer), %u, %x (hexadecimal), %f, %e, %g, %n (grouped), %m (currency, two

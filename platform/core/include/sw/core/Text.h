@@ -1,6 +1,7 @@
 #pragma once
-// Text helpers in the manner of the original platform's string routines. Texts are byte strings (UTF-8 inside);
-// letter case is folded for ASCII letters only, as the code page's own case rules leave double-byte text alone.
+// Text helpers in the manner of the original platform's string routines. Texts are byte strings (UTF-8
+// inside); letter case is folded for ASCII letters only, as the code page's own case rules leave double-byte
+// text alone.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -44,13 +45,14 @@ std::string QuoteDoubled(std::string_view value);
 // The value between single quotes with inner quotes doubled: O'Hara gives 'O''Hara'.
 std::string QuotedStr(std::string_view value);
 
-// Integer and float texts. Parsing accepts surrounding blanks (bytes <= 32), an optional sign, and for floats a
-// decimal point and an exponent; hexadecimal "$1F" integers as the platform does.
+// Integer and float texts. Parsing accepts surrounding blanks (bytes <= 32), an optional sign, and for floats
+// a decimal point and an exponent; hexadecimal "$1F" integers as the platform does.
 std::optional<std::int64_t> TryStrToInt64(std::string_view s);
 std::optional<double> TryStrToFloat(std::string_view s);
 std::int64_t StrToInt64Def(std::string_view s, std::int64_t def);
 std::string IntToStr(std::int64_t v);
-// Shortest general form with at most 15 significant digits, as the platform's FloatToStr: 1.5, 100, 1E20, 1E-5.
+// Shortest general form with at most 15 significant digits, as the platform's FloatToStr: 1.5, 100, 1E20,
+// 1E-5.
 std::string FloatToStr(double v);
 
 // Zero-pads a non-negative integer to `width` digits.

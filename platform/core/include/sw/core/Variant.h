@@ -1,7 +1,7 @@
 #pragma once
 // The variant value that crosses every interface: remote-call arguments and results, field values, session
-// values. Kinds: empty, null, 16/32/64-bit integers, double, currency, date, boolean, text (UTF-8), byte array
-// with a lower bound, and variant array with a lower bound.
+// values. Kinds: empty, null, 16/32/64-bit integers, double, currency, date, boolean, text (UTF-8), byte
+// array with a lower bound, and variant array with a lower bound.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -124,8 +124,8 @@ class Variant {
   explicit Variant(NullValue n) : v_(n) {}
   explicit Variant(DateValue d) : v_(d) {}
 
-  std::variant<std::monostate, NullValue, std::int16_t, std::int32_t, std::int64_t, double, Currency, DateValue,
-               bool, std::string, ByteArray, VariantArray>
+  std::variant<std::monostate, NullValue, std::int16_t, std::int32_t, std::int64_t, double, Currency,
+               DateValue, bool, std::string, ByteArray, VariantArray>
       v_;
 };
 

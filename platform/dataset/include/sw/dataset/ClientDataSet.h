@@ -397,6 +397,9 @@ class TClientDataSet {
   bool Less(std::uint32_t a, std::uint32_t b) const;
   void ResolveIndex();
   void CompileFilter();
+  // Re-applies the current index and filter to new fields; one that does not fit is dropped and its error
+  // text returned (empty when both fit), so the caller can finish loading before raising it.
+  std::string RefitIndexAndFilter();
   void SetCursor(std::size_t pos);
   void PositionAfterChange(std::uint32_t id, std::size_t fallbackPos);
   void UndoEntry(const LogEntry& e);
