@@ -484,6 +484,20 @@ bool TSysClassEntity::LookupQuery(TClientDataSet& target, TSysPropDesc& prop, bo
   }
 }
 
+bool TSysClassEntity::FindArticleCode(const std::string& value, std::string& pluCode) {
+  // The article search of the first property that looks articles up finds PLUs, bar codes and cargo numbers.
+  for (const auto& prop : classDesc_->Props()) {
+    if (!IsLookupKind(*prop) || prop->RefMode != 2 || !IsArticleTable(prop->RefTable)) continue;
+    TClientDataSet found;
+    std::string nameText, keyField;
+    if (!LookupQuery(found, *prop, true, value, nameText, keyField) || nameText.empty() || nameText == "*")
+      return false;
+    pluCode = nameText;
+    return true;
+  }
+  return false;
+}
+
 void TSysClassEntity::ApplyLookup(TClientDataSet* lookup, TSysPropDesc& prop, std::string& keyText,
                                   const std::string& value, const std::string& keyField) {
   keyText.clear();

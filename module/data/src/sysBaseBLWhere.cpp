@@ -309,8 +309,4 @@ std::string TSysClassEntity::ValueLiteral(const std::string& rawToken) {
   return Literal(prop->DataType, code);
 }
 
-bool TSysClassEntity::FindArticleCode(const std::string& /*value*/, std::string& /*pluCode*/) {
-  return false;
-}
-
 }  // namespace sw

@@ -307,6 +307,11 @@ TEST_F(FieldTextTest, ArticleSearchByCodeBarCodeAndSecondaryBarCode) {
             " SELECT PluCode,BarCode,CargoNo FROM TSKUPLU WHERE (PluCode='690' Or CargoNo='690' Or "
             "BarCode='690') and IsActive='1' ");
 
+  // The condition translation finds article codes the same way.
+  std::string article;
+  EXPECT_TRUE(entity.FindArticleCode("690", article));
+  EXPECT_EQ(article, "B2");
+
   // Found only by a secondary bar code: resolved through tSkuMulBar, key field "BarCode".
   entity.answers = {{"FROM tSkuMulBar", TextRows({"PluID"}, {{"42"}})},
                     {"WHERE PluID =42", TextRows({"PluCode"}, {{"P42"}})}};
@@ -325,6 +330,7 @@ TEST_F(FieldTextTest, ArticleSearchByCodeBarCodeAndSecondaryBarCode) {
   typed = "nothing";
   EXPECT_FALSE(entity.ExistsInLookup(plu, typed));
   EXPECT_EQ(entity.statements.back(), " SELECT PluCode FROM TSKUPLU WHERE 1=2");
+  EXPECT_FALSE(entity.FindArticleCode("nothing", article));
 }
 
 TEST_F(FieldTextTest, PickListOfLookupListsCodeAndName) {

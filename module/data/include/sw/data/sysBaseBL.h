@@ -221,8 +221,9 @@ class TSysClassEntity : public TClientDataSet {
   std::string LookupCondition(TSysPropDesc& prop);
   // The literal of one value token of TranslateWhere: `rawToken` as written (quotes removed), for LastField.
   std::string ValueLiteral(const std::string& rawToken);
-  // Article look-up of the value rule: the article code of a PLU, bar code or cargo number; false when none
-  // is found. Here no article table is known, so nothing is found; the field-text layer overrides it.
+  // Article look-up of the value rule: the article code of a PLU, bar code or cargo number, found by the
+  // article search of the class's first article look-up property; false when none is found or the class has
+  // no such property.
   virtual bool FindArticleCode(const std::string& value, std::string& pluCode);
   // The text handlers of bound fields. FieldGetNull masks a column: always "*".
   void FieldGetText(TField& field, std::string& text, bool displayText);
