@@ -285,38 +285,43 @@ void TSysClassEntity::Renumber(bool afterPost) {
       const std::int64_t limit = prop->OrderMark > 0 ? std::min(prop->OrderMark, count) : 1;
       target = afterPost ? limit : field.AsInteger();
       SetIndexFieldNames(field.FieldName());
-      // The numbers are worked out on the sorted list first and written afterwards, so that the records
-      // do not move under the walk.
+      // The numbers are worked out on the sorted list first and written afterwards in the order the walk
+      // sets them (the largest first when records move down), so that the records do not move under the
+      // walk and a unique key never holds the same number twice on the way.
       std::vector<TBookmark> marks;
       std::vector<std::int64_t> numbers;
       for (First(); !Eof(); Next()) {
         marks.push_back(GetBookmark());
         numbers.push_back(field.AsInteger());
       }
-      const std::vector<std::int64_t> before = numbers;
+      std::vector<std::pair<std::size_t, std::int64_t>> writes;
+      const auto set = [&numbers, &writes](std::size_t i, std::int64_t v) {
+        if (numbers[i] == v) return;
+        numbers[i] = v;
+        writes.emplace_back(i, v);
+      };
       const std::size_t n = numbers.size();
       const bool leading = numbers[0] == -1;
       const std::size_t start = leading ? 1 : 0;
       if (start < n && numbers[start] > 0) {
         std::int64_t next = 1;
-        for (std::size_t i = start; i < n; ++i) numbers[i] = next++;
+        for (std::size_t i = start; i < n; ++i) set(i, next++);
         std::int64_t c = static_cast<std::int64_t>(n);
         for (std::size_t i = n; i-- > 0; --c)
-          if (numbers[i] >= limit) numbers[i] = c;
+          if (numbers[i] >= limit) set(i, c);
       } else {
-        std::int64_t e = std::max<std::int64_t>(before[n - 1], static_cast<std::int64_t>(n));
+        std::int64_t e = std::max<std::int64_t>(numbers[n - 1], static_cast<std::int64_t>(n));
         for (std::size_t i = n; i-- > 0; --e)
-          if (!(i == 0 && leading)) numbers[i] = e;
+          if (!(i == 0 && leading)) set(i, e);
         std::int64_t next = 1;
         for (std::size_t i = start; i < n; ++i, ++next)
-          if (numbers[i] <= limit) numbers[i] = next;
+          if (numbers[i] <= limit) set(i, next);
       }
-      if (leading) numbers[0] = limit;
-      for (std::size_t i = 0; i < n; ++i)
-        if (numbers[i] != before[i]) {
-          GotoBookmark(marks[i]);
-          setNumber(numbers[i]);
-        }
+      if (leading) set(0, limit);
+      for (const auto& [i, v] : writes) {
+        GotoBookmark(marks[i]);
+        setNumber(v);
+      }
     }
     Locate(field.FieldName(), Variant(target));
   }

@@ -78,6 +78,34 @@ TEST_P(AppServerFieldText, InsertChecksNumbersAndSaves) {
   EXPECT_EQ(again.FieldByName("UserName").AsString(), "重名");
 }
 
+// Print formats (class 1023) keep their serial numbers consecutive.
+TEST_P(AppServerFieldText, RenumberKeepsSerialNumbersConsecutive) {
+  const auto serials = [] {
+    TSysClassEntity formats(1023);
+    EXPECT_TRUE(formats.SearchWhere("FunCode='200201'", "", 1, 0));
+    formats.SetIndexFieldNames("SerialNo");
+    std::string text;
+    for (formats.First(); !formats.Eof(); formats.Next())
+      text += formats.FieldByName("PopName").AsString() + formats.FieldByName("SerialNo").AsString() + " ";
+    return text;
+  };
+  TSysClassEntity formats(1023);
+  ASSERT_TRUE(formats.SearchWhere("FunCode='200201'", "", 1, 0));
+  ASSERT_EQ(formats.RecordCount(), 1);
+  formats.AutoOrderEnabled = true;
+  const auto add = [&formats](const char* name, int serial) {
+    formats.Append();
+    formats.FieldByName("FunCode").SetText("200201");
+    formats.FieldByName("PopName").SetText(name);
+    if (serial > 0) formats.FieldByName("SerialNo").SetText(std::to_string(serial));
+    formats.Post();
+  };
+  add("B", 0);
+  add("C", 1);
+  EXPECT_EQ(serials(), "C1 用户清单2 B3 ");
+  EXPECT_TRUE(sink.Boxes().empty()) << sink.Boxes().front().text;
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, AppServerFieldText, ::testing::Values("sqlite", "postgres"));
 
 }  // namespace
