@@ -153,8 +153,8 @@ std::vector<TableDef> MakeTables() {
   t.push_back(
       {"tSysDutyFun", {Txt("FunCode", 20), Txt("DutyCode", 20), Txt("FunType", 4)}, {"FunCode", "DutyCode"}});
   t.push_back({"TSKUPLU",
-               {Big("PluId"), Txt("PluCode", 20), Txt("PluName", 60), Txt("BarCode", 30), Txt("Spec", 30),
-                Txt("Unit", 10), Flt("Price"), Txt("OrgCode", 20), Flag("IsActive")},
+               {Big("PluId"), Txt("PluCode", 20), Txt("PluName", 60), Txt("BarCode", 30), Txt("CargoNo", 20),
+                Txt("Spec", 30), Txt("Unit", 10), Flt("Price"), Txt("OrgCode", 20), Flag("IsActive")},
                {"PluId"}});
   t.push_back({"tSkuMulBar", {Big("PluID"), Txt("BarCode", 30)}, {"BarCode"}});
   t.push_back({"tSkuStock",

@@ -106,6 +106,28 @@ TEST_P(AppServerFieldText, RenumberKeepsSerialNumbersConsecutive) {
   EXPECT_TRUE(sink.Boxes().empty()) << sink.Boxes().front().text;
 }
 
+// The stock class's article property looks articles up by bar code and, failing that, by a secondary bar code
+// of tSkuMulBar; conditions on the article code are translated the same way.
+TEST_P(AppServerFieldText, ArticleFoundByBarCodeAndSecondaryBarCode) {
+  TSysClassEntity stock(18062);
+  ASSERT_TRUE(stock.Init(lt_PRC));
+  struct Case {
+    const char* typed;
+    const char* pluCode;  // empty: not found
+  } cases[] = {{"6901234567908", "P0002"}, {"2000000000015", "P0001"}, {"9'9", ""}, {"2000000000099", ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    std::string plu;
+    EXPECT_EQ(stock.FindArticleCode(c.typed, plu), *c.pluCode != 0);
+    if (*c.pluCode) {
+      EXPECT_EQ(plu, c.pluCode);
+    }
+  }
+  stock.TranslateWhere("[商品编码]='2000000000015'");
+  EXPECT_EQ(stock.TranslatedWhere, "PluCode = 'P0001'");
+  EXPECT_TRUE(sink.Boxes().empty()) << sink.Boxes()[0].text;
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, AppServerFieldText, ::testing::Values("sqlite", "postgres"));
 
 }  // namespace
