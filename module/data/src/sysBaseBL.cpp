@@ -28,17 +28,6 @@ double Elapsed(TDateTime from, TDateTime to) {
   return (to - from) * 100000.0;
 }
 
-// The message of the exception in flight.
-std::string CurrentMessage() {
-  try {
-    throw;
-  } catch (const std::exception& e) {
-    return e.what();
-  } catch (...) {
-    return "Unknown error";
-  }
-}
-
 }  // namespace
 
 TSysPropDesc* PropOfField(const TField& field) {
@@ -236,7 +225,8 @@ bool TSysClassEntity::Init(int language) {
     if (ClassID() == kLogQueryClassId) {
       ShowMessage(kLogQueryInitError);
     } else {
-      ErrorText = CurrentMessage() + "\r\n\r\n" + "数据类号为：" + IntToStr(ClassID()) + "初始化失败!";
+      ErrorText =
+          CurrentExceptionMessage() + "\r\n\r\n" + "数据类号为：" + IntToStr(ClassID()) + "初始化失败!";
       ReportError("TSysClassEntity.Init", ErrorText);
       ShowMessage(kEntityDataError);
     }
@@ -273,7 +263,7 @@ bool TSysClassEntity::Read(const std::string& condition, int queryKind) {
     SetClassData(data);
     return Active() && !IsEmpty();
   } catch (...) {
-    ReportError("TSysClassEntity.Read", CurrentMessage());
+    ReportError("TSysClassEntity.Read", CurrentExceptionMessage());
     ShowMessage(kEntityDataError);
     return false;
   }
@@ -311,7 +301,7 @@ bool TSysClassEntity::Search(const std::string& fieldList, const std::string& co
     if (ClassID() == kLogQueryClassId) {
       ShowMessage(kLogQuerySearchError);
     } else {
-      ReportError("TSysClassEntity.Search", CurrentMessage());
+      ReportError("TSysClassEntity.Search", CurrentExceptionMessage());
       ShowMessage(kEntityDataError);
     }
     return false;
@@ -406,7 +396,7 @@ bool TSysClassEntity::SetClassData(const Variant& packet) {
     NotifyChange();
     result = true;
   } catch (...) {
-    ReportError("TSysClassEntity.SetClassData", CurrentMessage());
+    ReportError("TSysClassEntity.SetClassData", CurrentExceptionMessage());
     ShowMessage(kEntityDataError);
   }
   AfterScroll = afterScroll;
@@ -425,7 +415,7 @@ bool TSysClassEntity::OpenClientDataSet(TClientDataSet& target, const std::strin
     target.SetData(data);
     return true;
   } catch (...) {
-    ReportError("TSysClassEntity.OpenClientDataSet", CurrentMessage());
+    ReportError("TSysClassEntity.OpenClientDataSet", CurrentExceptionMessage());
     ShowMessage(kEntityDataError);
     return false;
   }
@@ -471,7 +461,7 @@ bool TSysClassEntity::Save(const std::string& text) {
     MergeChangeLog();
     return true;
   } catch (...) {
-    ReportSaveError("TSysClassEntity.Save", CurrentMessage());
+    ReportSaveError("TSysClassEntity.Save", CurrentExceptionMessage());
     return false;
   }
 }

@@ -51,16 +51,6 @@ class HeldControls {
   TClientDataSet& dataSet_;
 };
 
-std::string CurrentMessage() {
-  try {
-    throw;
-  } catch (const std::exception& e) {
-    return e.what();
-  } catch (...) {
-    return "Unknown error";
-  }
-}
-
 }  // namespace
 
 TSysMasterDetail::TSysMasterDetail(std::int32_t classId) : TSysClassEntity(classId) {
@@ -259,7 +249,7 @@ bool TSysMasterDetail::DoSave(const std::string& text) {
   } catch (const Abort&) {
     return false;  // a pending row failed its checks and has shown why
   } catch (...) {
-    ReportSaveError("TSysMasterDetail.DoSave", CurrentMessage());
+    ReportSaveError("TSysMasterDetail.DoSave", CurrentExceptionMessage());
     return false;
   }
 }

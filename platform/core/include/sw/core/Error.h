@@ -17,4 +17,15 @@ class Abort : public std::exception {
   const char* what() const noexcept override { return "Operation aborted"; }
 };
 
+// The message of the exception being handled; call it only inside a catch block.
+inline std::string CurrentExceptionMessage() {
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "Unknown error";
+  }
+}
+
 }  // namespace sw
