@@ -300,10 +300,9 @@ void AppServer::Register(Dispatcher& d) {
     const std::int32_t classId = IntArg(args, 1);
     const std::int32_t language = IntArg(args, 2);
     if (language < 0 || language > 255) throw Error("@语言代码超出范围: " + IntToStr(language));
-    ClassDef cls = *dictionary_.Get(*db, classId);
-    cls.rec.LanguageType = lt_PRC;  // the dictionary holds Chinese captions only
-    s.rows = static_cast<std::int64_t>(cls.props.size());
-    return pack(WriteDescription(cls), wantsZip(se));
+    const auto cls = dictionary_.Get(*db, classId, static_cast<std::uint8_t>(language));
+    s.rows = static_cast<std::int64_t>(cls->props.size());
+    return pack(WriteDescription(*cls), wantsZip(se));
   });
 
   textCall(rcReadClassData, "ReadClassData", [=, this](std::vector<Variant>& args, CallStats& s) {

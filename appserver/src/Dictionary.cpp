@@ -97,15 +97,40 @@ Variant WriteDescription(const ClassDef& cls) {
   return desc.SaveToVariant(true);
 }
 
-std::shared_ptr<const ClassDef> ClassDictionary::Get(DbConnection& db, std::int32_t classId) {
+std::shared_ptr<const ClassDef> ClassDictionary::Get(DbConnection& db, std::int32_t classId,
+                                                     std::uint8_t language) {
+  if (language != lt_USA && language != lt_TW) language = lt_PRC;
+  const auto key = std::make_pair(classId, language);
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (auto it = cache_.find(classId); it != cache_.end()) return it->second;
+    if (auto it = cache_.find(key); it != cache_.end()) return it->second;
   }
-  auto cls = Load(db, classId);
+  auto cls = language == lt_PRC ? Load(db, classId) : Translate(db, *Get(db, classId, lt_PRC), language);
   std::lock_guard<std::mutex> lock(mutex_);
-  cache_[classId] = cls;
+  cache_[key] = cls;
   return cls;
+}
+
+std::shared_ptr<const ClassDef> ClassDictionary::Translate(DbConnection& db, const ClassDef& cls,
+                                                           std::uint8_t language) {
+  auto out = std::make_shared<ClassDef>(cls);
+  out->rec.LanguageType = static_cast<TEnumLangType>(language);
+  const auto rows =
+      db.Execute("SELECT PropId, Caption FROM tSysCaption WHERE ClassID = ? AND LanguageType = ?",
+                 {Variant(cls.rec.ClassID), Variant(std::int32_t{language})});
+  for (const auto& r : rows.rows) {
+    const std::string caption = Str(r[1]);
+    if (caption.empty()) continue;
+    const std::int32_t propId = I32(r[0]);
+    if (propId == 0) {
+      out->rec.ClassCaption = caption;
+    } else {
+      for (auto& p : out->props) {
+        if (p.PropId == propId) p.Caption = caption;
+      }
+    }
+  }
+  return out;
 }
 
 void ClassDictionary::Invalidate() {

@@ -87,6 +87,10 @@ std::vector<TableDef> MakeTables() {
                 Txt("RefNameField", 60),
                 Txt("RefCondition", 2000)},
                {"ClassID", "PropId"}});
+  // Captions of classes (PropId 0) and properties in the other caption languages (LanguageType 2 and 3).
+  t.push_back({"tSysCaption",
+               {Int("ClassID"), Int("PropId"), Int("LanguageType"), Txt("Caption", 60)},
+               {"ClassID", "PropId", "LanguageType"}});
   t.push_back({"tSysEnumValue",
                {Int("EnumTypeID"), Txt("EnumValueID", 20), Txt("EnumValueName", 60), Int("DispIndex"),
                 Txt("OrgCode", 20)},
@@ -248,18 +252,21 @@ bool EnsureSchema(DbConnection& db) {
   } unlock{db, d};
 
   bool existed = false;
+  std::int64_t version = 0;
   try {
     const auto r = db.Execute("SELECT MAX(Version) FROM tSysSchema");
     existed = !r.rows.empty() && !r.rows[0][0].IsNull();
-    if (existed && r.rows[0][0].ToInt64() > kSchemaVersion) {
-      throw Error("the database holds schema version " + r.rows[0][0].ToString() +
-                  ", newer than this server's " + IntToStr(kSchemaVersion));
-    }
+    if (existed) version = r.rows[0][0].ToInt64();
   } catch (const Error&) {
-    if (existed) throw;
   }
-  if (existed) return false;
+  if (version > kSchemaVersion) {
+    throw Error("the database holds schema version " + IntToStr(version) + ", newer than this server's " +
+                IntToStr(kSchemaVersion));
+  }
+  if (existed && version == kSchemaVersion) return false;
 
+  // A new database, or one of an older version: every statement below leaves what exists alone, so an older
+  // database gains the tables added since and keeps its rows.
   DbTransaction tx(db);
   for (const auto& t : SchemaTables()) db.Execute(CreateTableSql(t, d));
   db.Execute("CREATE INDEX IF NOT EXISTS ixUsrUserCode ON tUsrUser (UserCode)");
@@ -271,7 +278,7 @@ bool EnsureSchema(DbConnection& db) {
              " vSysOnline AS " + kOnlineView);
   db.Execute("INSERT INTO tSysSchema (Version) VALUES (?)", {Variant(kSchemaVersion)});
   tx.Commit();
-  return true;
+  return !existed;
 }
 
 }  // namespace sw::appserver

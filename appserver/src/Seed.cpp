@@ -10,6 +10,7 @@
 #include "sw/appserver/Schema.h"
 #include "sw/core/Error.h"
 #include "sw/core/Text.h"
+#include "sw/data/USysDict.h"
 
 namespace sw::appserver {
 namespace {
@@ -49,6 +50,31 @@ json PropWithDefaults(const json& prop, const json& cls) {
   for (auto it = prop.begin(); it != prop.end(); ++it) p[it.key()] = it.value();
   p["ClassID"] = cls.at("ClassID");
   return p;
+}
+
+// captions.json: {"Languages": [{"LanguageType": 2, "Classes": {"2002": {"0": "Users", "1": "User ID", …}}}]}
+// — per language, per class number, the caption of the class ("0") and of properties by PropId.
+void LoadCaptions(DbConnection& db, const json& file, const std::string& name) {
+  try {
+    for (const auto& lang : file.at("Languages")) {
+      const int language = lang.at("LanguageType").get<int>();
+      if (language != lt_USA && language != lt_TW)
+        throw Error("caption language " + IntToStr(language) + " is neither 2 nor 3");
+      for (auto c = lang.at("Classes").begin(); c != lang.at("Classes").end(); ++c) {
+        for (auto p = c.value().begin(); p != c.value().end(); ++p) {
+          InsertSeedRow(db, "tSysCaption",
+                        {{"ClassID", std::stoi(c.key())},
+                         {"PropId", std::stoi(p.key())},
+                         {"LanguageType", language},
+                         {"Caption", p.value().get<std::string>()}});
+        }
+      }
+    }
+  } catch (const json::exception& e) {
+    throw Error("seed file " + name + ": " + e.what());
+  } catch (const std::logic_error&) {  // std::stoi on a key that is not a number
+    throw Error("seed file " + name + ": a class or property key is not a number");
+  }
 }
 
 }  // namespace
@@ -107,6 +133,8 @@ int LoadDictionarySeeds(DbConnection& db, const std::string& dir) {
     for (const auto& row : e.value("EnumValues", json::array())) InsertSeedRow(db, "tSysEnumValue", row);
     for (const auto& row : e.value("Texts", json::array())) InsertSeedRow(db, "tSysText", row);
   }
+  const auto captions = std::filesystem::path(dir) / "captions.json";
+  if (std::filesystem::exists(captions)) LoadCaptions(db, ReadJson(captions), captions.string());
   tx.Commit();
   return static_cast<int>(files.size());
 }

@@ -111,6 +111,22 @@ TEST_P(DbTest, SchemaIsCreatedOnceAndReused) {
   EXPECT_EQ(other->Execute("SELECT COUNT(*) FROM vUsrOprAnalysis").rows.at(0).at(0).ToInt64(), 0);
 }
 
+TEST_P(DbTest, OlderSchemaGainsNewTablesAndKeepsItsRows) {
+  ASSERT_TRUE(EnsureSchema(*db_));
+  // Turn the database back into a version-1 one: no caption table, version 1 recorded.
+  db_->Execute("DROP TABLE tSysCaption");
+  db_->Execute("DELETE FROM tSysSchema");
+  db_->Execute("INSERT INTO tSysSchema (Version) VALUES (1)");
+  db_->Execute("INSERT INTO tUsrUser (UserId, UserCode) VALUES (7, 'kept')");
+  EXPECT_FALSE(EnsureSchema(*db_)) << "an upgrade is no first start";
+  EXPECT_EQ(db_->Execute("SELECT MAX(Version) FROM tSysSchema").rows.at(0).at(0).ToInt64(), kSchemaVersion);
+  EXPECT_EQ(db_->Execute("SELECT COUNT(*) FROM tSysCaption").rows.at(0).at(0).ToInt64(), 0);
+  EXPECT_EQ(db_->Execute("SELECT UserCode FROM tUsrUser").rows.at(0).at(0), Variant("kept"));
+  // A schema newer than the server's is refused.
+  db_->Execute("INSERT INTO tSysSchema (Version) VALUES (?)", {Variant(kSchemaVersion + 1)});
+  EXPECT_THROW(EnsureSchema(*db_), Error);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, DbTest, ::testing::Values("sqlite", "postgres"),
                          [](const auto& info) { return info.param; });
 

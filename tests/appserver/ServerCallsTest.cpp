@@ -170,6 +170,32 @@ TEST_P(ServerCallsTest, EveryClassDescriptionReadsBackWholeAndAsHeader) {
   EXPECT_EQ(Icomm()->Call(rcGetClassDesc, {login_, 99999, 0}), Variant("@类号 99999 没有定义。"));
 }
 
+TEST_P(ServerCallsTest, DescriptionsComeInTheAskedCaptionLanguage) {
+  struct Case {
+    std::int32_t language;
+    TEnumLangType languageType;  // what the description says it holds
+    const char* classCaption;
+    const char* userCode;  // caption of property 2 of class 2002
+  };
+  const Case cases[] = {
+      {0, lt_PRC, "用户", "用户编码"}, {1, lt_PRC, "用户", "用户编码"}, {2, lt_USA, "Users", "User code"},
+      {3, lt_TW, "用戶", "用戶編碼"},  {9, lt_PRC, "用户", "用户编码"},  // a language without captions of its
+                                                                         // own: the dictionary's
+  };
+  for (const auto& c : cases) {
+    const Variant reply = Icomm()->Call(rcGetClassDesc, {login_, 2002, c.language});
+    ASSERT_TRUE(reply.IsBytes()) << c.language << ": " << reply.ToString();
+    TSysClassDesc desc;
+    desc.LoadFromVariant(DecompressPacket(reply), true);
+    EXPECT_EQ(desc.Rec().LanguageType, c.languageType) << c.language;
+    EXPECT_EQ(desc.Rec().ClassCaption, c.classCaption) << c.language;
+    const TSysPropDesc* userCode = desc.FindByFieldName("UserCode");
+    ASSERT_NE(userCode, nullptr);
+    EXPECT_EQ(userCode->Caption, c.userCode) << c.language;
+    EXPECT_EQ(desc.PropCount(), 13) << "only captions change";
+  }
+}
+
 TEST_P(ServerCallsTest, SearchAndReadReplyShapes) {
   // Five demo users, three rows at most per reply: the count is the true total.
   std::int64_t count = 0;

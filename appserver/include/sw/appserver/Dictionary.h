@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sw/appserver/Db.h"
@@ -39,7 +40,10 @@ Variant WriteDescription(const ClassDef& cls);
 class ClassDictionary {
  public:
   // The stored class; throws sw::Error("@类号 N 没有定义。") when the dictionary has no such class.
-  std::shared_ptr<const ClassDef> Get(DbConnection& db, std::int32_t classId);
+  // Language lt_USA or lt_TW gives the captions of tSysCaption in that language, each caption without a
+  // translation keeping the dictionary's own (Chinese) text, and LanguageType set to that language; any other
+  // language gives the Chinese captions with LanguageType lt_PRC.
+  std::shared_ptr<const ClassDef> Get(DbConnection& db, std::int32_t classId, std::uint8_t language = lt_PRC);
   // The class a request works on: the description sent when it is full (FullDesc 1 or properties present),
   // else the stored class with the header values the client sent (FromText, QueryKind, SearchFlag,
   // SelectMode).
@@ -49,8 +53,10 @@ class ClassDictionary {
 
  private:
   std::shared_ptr<const ClassDef> Load(DbConnection& db, std::int32_t classId);
+  std::shared_ptr<const ClassDef> Translate(DbConnection& db, const ClassDef& cls, std::uint8_t language);
   std::mutex mutex_;
-  std::map<std::int32_t, std::shared_ptr<const ClassDef>> cache_;
+  // Keyed by (class number, language).
+  std::map<std::pair<std::int32_t, std::uint8_t>, std::shared_ptr<const ClassDef>> cache_;
 };
 
 // Whether a text is a plain SQL name (letters, digits, "_" and "$", not starting with a digit), so that it

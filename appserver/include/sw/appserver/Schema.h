@@ -35,11 +35,12 @@ const TableDef* FindTableDef(std::string_view name);
 // the schema does not know come back unchanged.
 std::string CanonicalColumnName(std::string_view name);
 
-// Current schema version, kept in tSysSchema.
-constexpr int kSchemaVersion = 1;
+// Current schema version, kept in tSysSchema. 2 added tSysCaption (captions in other languages).
+constexpr int kSchemaVersion = 2;
 
-// Creates every missing table, index and view; returns true when the schema was created now (first start),
-// false when it existed already. Throws sw::Error when the database holds a newer schema version.
+// Creates every missing table, index and view (an older version gains what was added since); returns true
+// when the schema was created now (first start), false when it existed already. Throws sw::Error when the
+// database holds a newer schema version.
 bool EnsureSchema(DbConnection& db);
 
 }  // namespace sw::appserver
