@@ -1,6 +1,7 @@
 #include "sw/appserver/ClassQuery.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "sw/appserver/Schema.h"
 #include "sw/core/DateTime.h"
@@ -74,6 +75,44 @@ void AddValue(PacketWriter& w, TFieldType type, const Variant& v) {
   }
 }
 
+// Whether `condition` names one of `names` as a word outside its quoted texts (case-insensitive).
+bool NamesAnyOf(std::string_view condition, const std::vector<std::string>& names) {
+  const auto isWordByte = [](char ch) {
+    const auto u = static_cast<unsigned char>(ch);
+    return std::isalnum(u) != 0 || ch == '_' || ch == '$' || u >= 0x80;
+  };
+  std::size_t i = 0;
+  while (i < condition.size()) {
+    const char ch = condition[i];
+    if (ch == '\'') {
+      // A quoted text; '' inside it is a quote, which this loop reads as the end and a new start.
+      const std::size_t end = condition.find('\'', i + 1);
+      i = end == std::string_view::npos ? condition.size() : end + 1;
+    } else if (isWordByte(ch)) {
+      std::size_t end = i;
+      while (end < condition.size() && isWordByte(condition[end])) ++end;
+      const std::string_view word = condition.substr(i, end - i);
+      for (const auto& name : names)
+        if (SameText(word, name)) return true;
+      i = end;
+    } else {
+      ++i;
+    }
+  }
+  return false;
+}
+
+// Adds the condition of the statement: on the derived table when it names a computed column.
+void AddCondition(SelectPlan& plan, std::string_view condition) {
+  const std::string cond = Trim(condition);
+  if (cond.empty()) return;
+  if (!plan.derivedSelect.empty() && NamesAnyOf(cond, plan.computedNames)) {
+    plan.select = plan.derivedSelect;
+  }
+  plan.derivedSelect.clear();  // one condition per plan: it is now part of the statement
+  plan.select += " WHERE " + cond;
+}
+
 }  // namespace
 
 TFieldType FieldTypeOf(int dataType) {
@@ -102,13 +141,25 @@ SelectPlan BuildClassSelect(const ClassDef& cls, std::string_view fieldList, std
   if (chosen.empty()) throw Error("@类 " + IntToStr(cls.rec.ClassID) + " 没有属性。");
 
   SelectPlan plan;
-  std::string list;
-  auto add = [&](const std::string& expr, const std::string& name, TFieldType type, int size, int dataType) {
+  std::string list;   // the columns read straight from the FROM
+  std::string inner;  // the computed columns of the derived table
+  std::string outer;  // the columns read from the derived table
+  auto add = [&](const std::string& expr, const std::string& name, TFieldType type, int size, int dataType,
+                 bool computed) {
     for (const auto& f : plan.fields) {
       if (SameText(f.Name, name)) return;  // a field listed twice travels once
     }
     if (!list.empty()) list += ", ";
-    list += expr;
+    if (!outer.empty()) outer += ", ";
+    if (computed) {
+      list += expr + " AS " + name;
+      inner += ", " + expr + " AS " + name;
+      outer += table + "." + name;
+      plan.computedNames.push_back(name);
+    } else {
+      list += expr;
+      outer += expr;
+    }
     TFieldDef def;
     def.Name = name;
     def.DataType = type;
@@ -119,33 +170,37 @@ SelectPlan BuildClassSelect(const ClassDef& cls, std::string_view fieldList, std
   for (const TSysPropDesc* p : chosen) {
     const std::string field = CheckedName(p->FieldName, "字段");
     const int size = p->DataType == 22 ? 1 : (p->MaxLength > 0 ? p->MaxLength : 255);
-    std::string expr;
     if (cls.IsOwnColumn(*p)) {
-      expr = table + "." + field;
+      add(table + "." + field, field, FieldTypeOf(p->DataType), size, p->DataType, false);
     } else if (const TSysPropDesc* c = p->EditKind == 4 ? cls.FindPropId(p->RefId) : nullptr;
                c != nullptr && !c->RefTable.empty() && cls.IsOwnColumn(*c)) {
-      expr = "(SELECT MAX(R." + field + ") FROM " + CheckedName(c->RefTable, "表") + " R WHERE R." +
-             CheckedName(c->RefKeyField, "字段") + " = " + table + "." + CheckedName(c->FieldName, "字段") +
-             ")";
+      const std::string expr = "(SELECT MAX(R." + field + ") FROM " + CheckedName(c->RefTable, "表") +
+                               " R WHERE R." + CheckedName(c->RefKeyField, "字段") + " = " + table + "." +
+                               CheckedName(c->FieldName, "字段") + ")";
+      add(expr, field, FieldTypeOf(p->DataType), size, p->DataType, true);
     } else {
-      expr = "NULL";
+      add("NULL", field, FieldTypeOf(p->DataType), size, p->DataType, false);
     }
-    add(expr, field, FieldTypeOf(p->DataType), size, p->DataType);
   }
   for (const TSysPropDesc* p : chosen) {
     if ((p->EditKind != 2 && p->EditKind != 3) || p->NameProp < 0 || !cls.IsOwnColumn(*p)) continue;
     if (p->RefTable.empty() || p->RefKeyField.empty() || p->RefNameField.empty()) continue;
-    const std::string name = Trim(p->FieldName) + "$";
+    const std::string name = CheckedName(p->FieldName, "字段") + "$";
     if (cls.FindField(name) != nullptr) continue;
     const std::string expr =
         "(SELECT MAX(R." + CheckedName(p->RefNameField, "字段") + ") FROM " + CheckedName(p->RefTable, "表") +
         " R WHERE R." + CheckedName(p->RefKeyField, "字段") + " = " + table + "." + Trim(p->FieldName) + ")";
-    add(expr, name, TFieldType::ftString, 60, 1);
+    add(expr, name, TFieldType::ftString, 60, 1, true);
   }
   const std::string from = Trim(cls.rec.FromText).empty() ? table : Trim(cls.rec.FromText);
   plan.select = "SELECT " + list + " FROM " + from;
-  const std::string cond = Trim(where);
-  if (!cond.empty()) plan.select += " WHERE " + cond;
+  if (!plan.computedNames.empty()) {
+    // The same columns as a derived table named like the class table, so that a condition (and the order)
+    // can name the computed columns as well as every column of the table.
+    plan.derivedSelect =
+        "SELECT " + outer + " FROM (SELECT " + table + ".*" + inner + " FROM " + from + ") " + table;
+  }
+  AddCondition(plan, where);
   if (!Trim(cls.rec.IndexFields).empty()) {
     for (const auto& part : SplitNames(cls.rec.IndexFields, ',')) {
       // "Field", "Field DESC" or "Field ASC"
@@ -180,9 +235,7 @@ void ApplyReadCondition(const ClassDef& cls, std::string_view condition, SelectP
   } else {
     where = cond;
   }
-  if (where.empty()) return;
-  // The plan was built without a condition: put it before the ORDER BY.
-  plan.select += " WHERE " + where;
+  AddCondition(plan, where);
 }
 
 Variant RunClassSelect(DbConnection& db, const SelectPlan& plan, std::size_t maxRows, std::int64_t& total,

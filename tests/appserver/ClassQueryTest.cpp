@@ -80,5 +80,65 @@ TEST(ClassQuery, NamesThatAreNotPlainSqlNamesAreRefused) {
   EXPECT_EQ(plan.fields[1].DataType, TFieldType::ftLargeint);
 }
 
+// The login positions with the user's code (a kind-4 dependent of the user look-up) and the user's name.
+ClassDef LookedUpClass() {
+  ClassDef c = TwoKeyClass();
+  TSysPropDesc& user = c.props[0];
+  user.EditKind = 2;
+  user.RefTable = "tUsrUser";
+  user.RefKeyField = "UserId";
+  user.RefNameField = "UserName";
+  TSysPropDesc code;
+  code.PropId = 4;
+  code.FieldName = "UserCode";
+  code.TableName = "tUsrUser";
+  code.DataType = 1;
+  code.EditKind = 4;
+  code.RefId = 1;
+  c.props.push_back(code);
+  return c;
+}
+
+TEST(ClassQuery, ConditionOnLookedUpColumnsReadsFromADerivedTable) {
+  const std::string derived =
+      "SELECT tUsrLoginPos.UserID, tUsrLoginPos.LoginPos, tUsrLoginPos.Remark, "
+      "tUsrLoginPos.UserCode, tUsrLoginPos.UserID$ FROM (SELECT tUsrLoginPos.*, "
+      "(SELECT MAX(R.UserCode) FROM tUsrUser R WHERE R.UserId = tUsrLoginPos.UserID) AS "
+      "UserCode, (SELECT MAX(R.UserName) FROM tUsrUser R WHERE R.UserId = "
+      "tUsrLoginPos.UserID) AS UserID$ FROM tUsrLoginPos) tUsrLoginPos";
+  struct Case {
+    const char* condition;
+    bool derived;
+  };
+  const Case cases[] = {
+      {"", false},
+      {"Remark='x'", false},
+      {"Remark='UserCode' OR Remark='it''s UserID$'", false},  // the names inside quoted texts
+      {"UserCodes=1", false},
+      {"usercode='zhangsan'", true},
+      {"tUsrLoginPos.UserCode='zhangsan'", true},
+      {"Remark='x' AND UserID$ LIKE '张%'", true},
+      {"Remark='it''s' AND UserCode='a'", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.condition);
+    const SelectPlan plan = BuildClassSelect(LookedUpClass(), "", c.condition);
+    EXPECT_EQ(plan.select.starts_with(derived), c.derived) << plan.select;
+    EXPECT_EQ(plan.select.ends_with(*c.condition ? std::string(" WHERE ") + c.condition : "tUsrLoginPos"),
+              true)
+        << plan.select;
+    EXPECT_EQ(plan.orderBy, " ORDER BY UserID,LoginPos DESC");
+    ASSERT_EQ(plan.fields.size(), 5u);
+    EXPECT_EQ(plan.fields[4].Name, "UserID$");
+  }
+  // A read by key values stays on the table; a read by a condition naming a computed column does not.
+  SelectPlan byKey = BuildClassSelect(LookedUpClass(), "", "");
+  ApplyReadCondition(LookedUpClass(), "7;POS-1", byKey);
+  EXPECT_FALSE(byKey.select.starts_with(derived));
+  SelectPlan byCode = BuildClassSelect(LookedUpClass(), "", "");
+  ApplyReadCondition(LookedUpClass(), "UserCode='zhangsan'", byCode);
+  EXPECT_TRUE(byCode.select.starts_with(derived)) << byCode.select;
+}
+
 }  // namespace
 }  // namespace sw::appserver

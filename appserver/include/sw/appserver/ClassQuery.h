@@ -5,7 +5,9 @@
 // class's FromText when it has one (which ends with the class table name as alias) or else the class table,
 // and orders by IndexFields. A property of another table that depends on a lookup (EditKind 4) is read
 // through its controlling property's lookup table; a lookup property (EditKind 2, 3) with a name field brings
-// the looked-up name as the extra field FieldName + "$".
+// the looked-up name as the extra field FieldName + "$". A condition may name both kinds of computed columns:
+// the statement then reads the class table's columns and the computed ones from a derived table that carries
+// the class table's name, and applies the condition (and the order) to it.
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -23,6 +25,11 @@ struct SelectPlan {
   std::vector<Variant> params;
   std::vector<TFieldDef> fields;  // the packet fields, one per selected column
   std::vector<int> dataTypes;     // the DataType of each column (1 for the looked-up names)
+  // The names of the columns read through a look-up table, and the same statement reading from a derived
+  // table (named like the class table) that has them as columns besides every column of the class table;
+  // the statement becomes that one when its condition names a computed column.
+  std::vector<std::string> computedNames;
+  std::string derivedSelect;
 };
 
 // The storage kind of a property's packet field for its DataType.
