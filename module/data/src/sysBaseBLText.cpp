@@ -413,9 +413,12 @@ bool TSysClassEntity::LookupQuery(TClientDataSet& target, TSysPropDesc& prop, bo
     if (IsLookupKind(prop) && prop.RefMode == 2 && IsArticleTable(prop.RefTable) && !Trim(v).empty()) {
       nameText = "*";
       std::string select = wantCodes ? "PluCode,BarCode,CargoNo" : "*";
-      const std::string matches = "(" + prop.RefKeyField + "=" + QuotedStr(v) +
-                                  " Or CargoNo=" + QuotedStr(v) + " Or BarCode=" + QuotedStr(v) +
-                                  ") and IsActive='1' ";
+      // A numeric key is compared only with a whole number: a database with strict types refuses to
+      // compare it with a cargo number such as "HH-003".
+      const bool keyComparable = IsQuotedDataType(prop.RefKeyType) || TryStrToInt64(Trim(v)).has_value();
+      const std::string matches =
+          "(" + (keyComparable ? prop.RefKeyField + "=" + QuotedStr(v) + " Or " : "") +
+          "CargoNo=" + QuotedStr(v) + " Or BarCode=" + QuotedStr(v) + ") and IsActive='1' ";
       std::string pluId;
       if (SameText(prop.TableName, "tOrdCgBody") && SameText(prop.RefTable, "TSKUPLU") && !c.empty()) {
         if (OpenClientDataSet(target, " SELECT PluId FROM " + prop.RefTable + " WHERE " + matches) &&

@@ -10,13 +10,7 @@ namespace sw {
 namespace {
 
 using apptest::AppServerTest;
-
-// The texts of one column over all rows.
-std::vector<std::string> Column(TSysClassEntity& e, const std::string& field) {
-  std::vector<std::string> out;
-  for (e.First(); !e.Eof(); e.Next()) out.push_back(e.FieldByName(field).Text());
-  return out;
-}
+using apptest::Column;
 
 TEST_P(AppServerTest, InitOnceAndAgainForAnotherLanguage) {
   TSysClassEntity e(18062);
@@ -30,9 +24,11 @@ TEST_P(AppServerTest, InitOnceAndAgainForAnotherLanguage) {
   EXPECT_TRUE(e.Init(lt_PRC));
   EXPECT_EQ(e.ClassDesc().Prop(1)->Caption, "changed");
   EXPECT_TRUE(e.Init(lt_USA));
+  EXPECT_EQ(e.ClassDesc().Prop(1)->Caption, "Organisation");
+  EXPECT_EQ(e.ClassDesc().LanguageType(), lt_USA);
+  // Back in Chinese: the server's captions again, the local change is gone.
+  EXPECT_TRUE(e.Init(lt_PRC));
   EXPECT_EQ(e.ClassDesc().Prop(1)->Caption, "组织");
-  // This server holds Chinese captions only and says so in the description it sends.
-  EXPECT_EQ(e.ClassDesc().LanguageType(), lt_PRC);
   EXPECT_TRUE(sink.Boxes().empty());
 }
 
@@ -145,6 +141,56 @@ TEST_P(AppServerTest, EveryDemoClassLoadsWithAnEmptyCondition) {
     sink.Clear();
   }
 }
+
+// Conditions may name the columns the server reads through a look-up table: the names of kind-4 dependents
+// and the looked-up names ("<field>$"), besides the class's own columns.
+TEST_P(AppServerTest, ConditionsOnLookedUpColumns) {
+  struct Case {
+    std::int32_t classId;
+    std::string condition;
+    std::string field;
+    std::vector<std::string> values;  // of `field`, in index order
+  };
+  const std::vector<Case> cases = {
+      {18062, "[商品编码]='P0001'", "StockQty", {"240"}},
+      {18062, "PluCode IN ('P0002','P0003') AND OrgCode='0101'", "PluCode", {"P0002"}},
+      {18062, "tSkuStock.PluCode<>'P0002' AND StockQty>=30", "PluCode", {"P0001", "P0003"}},
+      {18062, "PluId$ LIKE '%面%'", "PluCode", {"P0002"}},
+      {18062, "OrgCode<>'PluCode'", "PluCode", {"P0001", "P0002", "P0003"}},
+      {2006, "[用户编码]='zhangsan'", "LoginPos", {"127.0.0.1", "POS-0101-01"}},
+      {2006, "UserID$='张三' AND LoginPos LIKE 'POS%'", "LoginPos", {"POS-0101-01"}},
+      {2002, "EmpCode='E003'", "UserCode", {"lisi"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.condition);
+    TSysClassEntity e(c.classId);
+    ASSERT_TRUE(e.SearchWhere(c.condition, "", 1, 0)) << e.TranslatedWhere;
+    std::vector<std::string> values;
+    for (e.First(); !e.Eof(); e.Next()) values.push_back(e.FieldByName(c.field).AsString());
+    EXPECT_EQ(values, c.values);
+    EXPECT_EQ(e.RecordTotal, static_cast<std::int32_t>(c.values.size()));
+  }
+  EXPECT_TRUE(sink.Boxes().empty()) << sink.Boxes()[0].text;
+}
+
+// A server that sends two rows of a search at most still counts them all, and orders them, when the condition
+// names a looked-up column.
+class AppServerTwoRows : public AppServerTest {
+ public:
+  AppServerTwoRows() { maxRows = 2; }
+};
+
+TEST_P(AppServerTwoRows, LookedUpConditionKeepsTotalAndOrder) {
+  TSysClassEntity e(18062);
+  ASSERT_TRUE(e.SearchWhere("PluCode>='P0001'", "", 1, 0)) << e.TranslatedWhere;
+  std::vector<std::string> plus;
+  for (e.First(); !e.Eof(); e.Next()) plus.push_back(e.FieldByName("PluCode").AsString());
+  EXPECT_EQ(plus, (std::vector<std::string>{"P0001", "P0002"}));
+  EXPECT_EQ(e.RecordTotal, 3);
+  EXPECT_TRUE(sink.Boxes().empty()) << sink.Boxes()[0].text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, AppServerTwoRows, ::testing::Values("sqlite", "postgres"));
 
 INSTANTIATE_TEST_SUITE_P(Backends, AppServerTest, ::testing::Values("sqlite", "postgres"));
 

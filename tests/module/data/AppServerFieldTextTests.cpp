@@ -44,8 +44,7 @@ TEST_P(AppServerFieldText, InsertChecksNumbersAndSaves) {
   ASSERT_TRUE(users.SearchWhere("", "", 1, 0));
   const int before = users.RecordCount();
 
-  // Required values missing: one message naming both. (The organisation is typed: its default in the demo
-  // dictionary is a mark the server resolves, which the look-up cannot find.)
+  // Required values missing: one message naming both.
   users.Append();
   users.FieldByName("OrgCode").SetText("0101");
   EXPECT_THROW(users.Post(), Abort);
@@ -114,7 +113,9 @@ TEST_P(AppServerFieldText, ArticleFoundByBarCodeAndSecondaryBarCode) {
   struct Case {
     const char* typed;
     const char* pluCode;  // empty: not found
-  } cases[] = {{"6901234567908", "P0002"}, {"2000000000015", "P0001"}, {"9'9", ""}, {"2000000000099", ""}};
+  } cases[] = {{"6901234567908", "P0002"}, {"2000000000015", "P0001"},
+               {"HH-003", "P0003"},        {"9'9", ""},
+               {"2000000000099", ""},      {"HH-'9", ""}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
     std::string plu;
@@ -125,6 +126,41 @@ TEST_P(AppServerFieldText, ArticleFoundByBarCodeAndSecondaryBarCode) {
   }
   stock.TranslateWhere("[商品编码]='2000000000015'");
   EXPECT_EQ(stock.TranslatedWhere, "PluCode = 'P0001'");
+  EXPECT_TRUE(sink.Boxes().empty()) << sink.Boxes()[0].text;
+}
+
+// The article search compares the numeric article key only with a whole number, so that a cargo number
+// reaches the statement on every database; the step of purchase order lines that first resolves the article
+// key does the same.
+TEST_P(AppServerFieldText, ArticleSearchByCargoNumberOrArticleKey) {
+  TSysClassEntity stock(18062);
+  ASSERT_TRUE(stock.Init(lt_PRC));
+  TSysPropDesc& plu = *stock.ClassDesc().FindByFieldName("PluId");
+  struct Case {
+    const char* typed;
+    std::vector<std::string> plus;  // PluCode of the rows found
+    const char* nameText;  // the resolved article code, "*" when no code, bar code or cargo number matched
+  };
+  const std::vector<Case> cases = {
+      {"HH-003", {"P0003"}, "P0003"},        {"2", {"P0002"}, "*"}, {" 3 ", {"P0003"}, "*"},
+      {"6901234567892", {"P0001"}, "P0001"}, {"HH-'9", {}, "*"},
+  };
+  for (const bool orderLines : {false, true}) {
+    if (orderLines) {
+      plu.TableName = "tOrdCgBody";
+      plu.RefCondition = "IsActive='1'";
+    }
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(orderLines ? "order lines: " : "") + c.typed);
+      TClientDataSet found;
+      std::string nameText, keyField;
+      EXPECT_TRUE(stock.LookupQuery(found, plu, true, c.typed, nameText, keyField));
+      std::vector<std::string> plus;
+      for (found.First(); !found.Eof(); found.Next()) plus.push_back(found.FieldByName("PluCode").AsString());
+      EXPECT_EQ(plus, c.plus);
+      EXPECT_EQ(nameText, c.nameText);
+    }
+  }
   EXPECT_TRUE(sink.Boxes().empty()) << sink.Boxes()[0].text;
 }
 

@@ -5,13 +5,17 @@
 // session logged in on it the way the host logs in.
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "TestSupport.h"
 #include "sw/appserver/AppServer.h"
 #include "sw/common/MessageSink.h"
+#include "sw/data/sysBaseBL.h"
 #include "sw/dispatch/Dispatcher.h"
 #include "sw/dispatch/ServerObjects.h"
 #include "sw/dispatch/TcpServer.h"
@@ -30,6 +34,7 @@ class AppServerTest : public ::testing::TestWithParam<std::string> {
     options.database = *url;
     options.demo = true;
     options.logFile = "";
+    options.maxRows = maxRows;
     server_ = std::make_unique<appserver::AppServer>(options);
     server_->Initialize();
     server_->Register(dispatcher_);
@@ -66,6 +71,8 @@ class AppServerTest : public ::testing::TestWithParam<std::string> {
     SetStringByName("OrgCode", items[4].ToString());
   }
 
+  // The rows of one search reply at most (0: no limit); a derived fixture sets it in its constructor.
+  std::size_t maxRows = 0;
   RecordingMessageSink sink;
   ScopedMessageSink scopedSink{sink};
 
@@ -75,5 +82,23 @@ class AppServerTest : public ::testing::TestWithParam<std::string> {
   std::unique_ptr<TcpServer> tcp_;
   ServerAccessUnit unit_;
 };
+
+// The display texts of one column over all rows.
+inline std::vector<std::string> Column(TSysClassEntity& e, const std::string& field) {
+  std::vector<std::string> out;
+  for (e.First(); !e.Eof(); e.Next()) out.push_back(e.FieldByName(field).Text());
+  return out;
+}
+
+// The stored values of one column of the rows of a class that satisfy `condition`, as the server has them
+// now (read by a new entity).
+inline std::vector<std::string> StoredColumn(std::int32_t classId, const std::string& condition,
+                                             const std::string& field) {
+  TSysClassEntity e(classId);
+  std::vector<std::string> out;
+  if (!e.SearchWhere(condition, "", 1, 0)) return {"<search failed>"};
+  for (e.First(); !e.Eof(); e.Next()) out.push_back(e.FieldByName(field).AsString());
+  return out;
+}
 
 }  // namespace sw::apptest

@@ -1,0 +1,146 @@
+// The users and their login positions as a master-detail tree against the real application server: the
+// detail follows the master's row, inserted rows take the master's key, the whole tree goes in one save, and
+// a save the server refuses changes nothing and keeps every change log for the next attempt.
+#include <gtest/gtest.h>
+
+#include "AppServerFixture.h"
+#include "sw/core/Text.h"
+#include "sw/data/sysMasterDetail.h"
+
+namespace sw {
+namespace {
+
+using apptest::Column;
+using apptest::StoredColumn;
+
+class AppServerMasterDetail : public apptest::AppServerTest {
+ protected:
+  void SetUp() override {
+    AppServerTest::SetUp();
+    if (IsSkipped()) return;
+    ASSERT_TRUE(users.Init(lt_PRC));
+    ASSERT_TRUE(positions.Init(lt_PRC));
+    users.AddDetail("positions", &positions);
+    positions.MasterKeyFields = "UserId";
+    positions.DetailKeyFields = "UserID";
+    users.HeadText = "用户登录位置";
+  }
+  // Loads the user and the user's positions.
+  void Open(const std::string& userCode) {
+    ASSERT_TRUE(users.SearchWhere("[用户编码]=" + QuotedStr(userCode), "", 1, 0));
+    ASSERT_EQ(users.RecordCount(), 1);
+    positions.RefreshFromMaster();
+  }
+  // Appends a position of the master's user.
+  void AddPosition(const std::string& pos, const std::string& remark) {
+    positions.Append();
+    positions.FieldByName("LoginPos").SetText(pos);
+    positions.FieldByName("Remark").SetText(remark);
+    positions.Post();
+  }
+  // Moves the detail to the row of a position.
+  void GoTo(const std::string& pos) {
+    for (positions.First(); !positions.Eof(); positions.Next())
+      if (positions.FieldByName("LoginPos").AsString() == pos) return;
+    FAIL() << "no position " << pos;
+  }
+  std::vector<std::string> StoredPositions(const std::string& userId) {
+    return StoredColumn(2006, "UserID=" + userId, "LoginPos");
+  }
+
+  TSysMasterDetail users{2002}, positions{2006};
+};
+
+TEST_P(AppServerMasterDetail, DetailFollowsTheMasterWithNamesFromTheUserTable) {
+  Open("zhangsan");
+  EXPECT_EQ(Column(positions, "LoginPos"), (std::vector<std::string>{"127.0.0.1", "POS-0101-01"}));
+  positions.First();
+  EXPECT_EQ(positions.FieldByName("UserID$").AsString(), "张三");
+  EXPECT_EQ(positions.FieldByName("UserCode").AsString(), "zhangsan");
+  // A user without positions: no rows, the class's columns.
+  Open("lisi");
+  EXPECT_EQ(positions.RecordCount(), 0);
+  EXPECT_NE(positions.FindField("LoginPos"), nullptr);
+  EXPECT_TRUE(sink.Boxes().empty()) << sink.Boxes()[0].text;
+}
+
+TEST_P(AppServerMasterDetail, NewUserWithPositionsAndDetailEditsSaveAsOneTree) {
+  // A new user and two positions: the positions take the user's new number when they are posted.
+  ASSERT_TRUE(users.SearchWhere("1=2", "", 1, 0));
+  positions.RefreshFromMaster();
+  users.Append();
+  users.FieldByName("UserCode").SetText("zhaoliu");
+  users.FieldByName("UserName").SetText("赵六");
+  users.Post();
+  const std::string userId = users.FieldByName("UserId").AsString();
+  ASSERT_FALSE(userId.empty());
+  AddPosition("POS-0102-01", "二号门店收银台");
+  AddPosition("10.0.0.8", "办公室");
+  EXPECT_EQ(positions.FieldByName("UserID").AsString(), userId);
+  EXPECT_EQ(StoredColumn(2002, "UserCode='zhaoliu'", "UserName"), std::vector<std::string>{})
+      << "nothing is saved before the tree";
+  ASSERT_TRUE(users.DoSave(""));
+  EXPECT_FALSE(users.HasChanges());
+  EXPECT_EQ(StoredColumn(2002, "UserCode='zhaoliu'", "UserName"), std::vector<std::string>{"赵六"});
+  EXPECT_EQ(StoredPositions(userId), (std::vector<std::string>{"10.0.0.8", "POS-0102-01"}));
+
+  // Changes in the detail only: the head text goes first, then the positions (an edit and an insert).
+  Open("zhaoliu");
+  GoTo("10.0.0.8");
+  positions.Edit();
+  positions.FieldByName("Remark").SetText("财务室");
+  positions.Post();
+  AddPosition("10.0.0.9", "会议室");
+  EXPECT_EQ(users.ChangeCount(), 0);
+  ASSERT_TRUE(users.DoSave("登录位置"));
+  EXPECT_EQ(StoredColumn(2006, "UserID=" + userId + " AND LoginPos='10.0.0.8'", "Remark"),
+            std::vector<std::string>{"财务室"});
+  EXPECT_EQ(StoredPositions(userId), (std::vector<std::string>{"10.0.0.8", "10.0.0.9", "POS-0102-01"}));
+  EXPECT_TRUE(sink.Boxes().empty()) << sink.Boxes()[0].text;
+}
+
+TEST_P(AppServerMasterDetail, RefusedTreeChangesNothingAndCanBeSavedOnceCorrected) {
+  Open("zhangsan");
+  users.Edit();
+  users.FieldByName("UserName").SetText("张三丰");
+  users.Post();
+  GoTo("127.0.0.1");
+  positions.Edit();
+  positions.FieldByName("Remark").SetText("本机（改）");
+  positions.Post();
+  AddPosition("POS-0101-01", "重复的位置");  // the key of a stored row
+  ASSERT_EQ(users.ChangeCount(), 1);
+  ASSERT_EQ(positions.ChangeCount(), 2);
+
+  EXPECT_FALSE(users.DoSave(""));
+  ASSERT_EQ(sink.Boxes().size(), 1u);
+  EXPECT_TRUE(sink.Boxes()[0].text.starts_with("数据保存错误: ")) << sink.Boxes()[0].text;
+  // Nothing of the tree reached the database; every change log is as it was.
+  EXPECT_EQ(StoredColumn(2002, "UserId=2", "UserName"), std::vector<std::string>{"张三"});
+  EXPECT_EQ(StoredColumn(2006, "UserID=2 AND LoginPos='127.0.0.1'", "Remark"),
+            std::vector<std::string>{"本机"});
+  EXPECT_EQ(StoredPositions("2"), (std::vector<std::string>{"127.0.0.1", "POS-0101-01"}));
+  EXPECT_EQ(users.ChangeCount(), 1);
+  EXPECT_EQ(positions.ChangeCount(), 2);
+  EXPECT_EQ(users.FieldByName("UserName").AsString(), "张三丰");
+
+  // The user corrects the new row and saves again.
+  for (positions.First(); !positions.Eof(); positions.Next())
+    if (positions.FieldByName("Remark").AsString() == "重复的位置") break;
+  ASSERT_FALSE(positions.Eof());
+  positions.Edit();
+  positions.FieldByName("LoginPos").SetText("POS-0101-02");
+  positions.Post();
+  ASSERT_TRUE(users.DoSave(""));
+  EXPECT_FALSE(users.HasChanges());
+  EXPECT_EQ(StoredColumn(2002, "UserId=2", "UserName"), std::vector<std::string>{"张三丰"});
+  EXPECT_EQ(StoredColumn(2006, "UserID=2 AND LoginPos='127.0.0.1'", "Remark"),
+            std::vector<std::string>{"本机（改）"});
+  EXPECT_EQ(StoredPositions("2"), (std::vector<std::string>{"127.0.0.1", "POS-0101-01", "POS-0101-02"}));
+  EXPECT_EQ(sink.Boxes().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, AppServerMasterDetail, ::testing::Values("sqlite", "postgres"));
+
+}  // namespace
+}  // namespace sw
