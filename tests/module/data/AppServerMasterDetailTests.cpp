@@ -3,8 +3,14 @@
 // a save the server refuses changes nothing and keeps every change log for the next attempt.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
 #include "AppServerFixture.h"
 #include "sw/core/Text.h"
+#include "sw/data/USysDict.h"
 #include "sw/data/sysMasterDetail.h"
 
 namespace sw {
@@ -12,6 +18,68 @@ namespace {
 
 using apptest::Column;
 using apptest::StoredColumn;
+
+// Passes every call on to the server interface in use and keeps the arguments of the saves.
+class SaveRecorder : public IAppServerIntf {
+ public:
+  SaveRecorder() : next_(*AppServerIntf), previous_(AppServerIntf) { AppServerIntf = this; }
+  ~SaveRecorder() override { AppServerIntf = previous_; }
+  SaveRecorder(const SaveRecorder&) = delete;
+  SaveRecorder& operator=(const SaveRecorder&) = delete;
+
+  void OpenSQL(std::string_view sql, Variant& data) override { next_.OpenSQL(sql, data); }
+  std::int64_t GetNewID(std::int32_t classId, std::int32_t propId) override {
+    return next_.GetNewID(classId, propId);
+  }
+  void GetClassDesc(std::int32_t classId, std::uint8_t language, Variant& data) override {
+    next_.GetClassDesc(classId, language, data);
+  }
+  void ReadClassData(const Variant& classDesc, std::string_view condition, Variant& data) override {
+    next_.ReadClassData(classDesc, condition, data);
+  }
+  void SearchClassData(const Variant& classDesc, std::string_view fieldList, Variant& data,
+                       std::string_view addWhere, std::string_view extra) override {
+    next_.SearchClassData(classDesc, fieldList, data, addWhere, extra);
+  }
+  bool SaveClassData(const Variant& classDesc, const Variant& delta, std::string_view text) override {
+    ++singleSaves;
+    return next_.SaveClassData(classDesc, delta, text);
+  }
+  bool SaveMasterDetailData(const Variant& classDescs, const Variant& deltas,
+                            std::string_view text) override {
+    treeSaves.push_back(classDescs);
+    return next_.SaveMasterDetailData(classDescs, deltas, text);
+  }
+  void GetSessionValue(std::string_view name, std::string& value) override {
+    next_.GetSessionValue(name, value);
+  }
+  void WriteSysLog(std::string_view loginId, std::string_view source, std::string_view message) override {
+    next_.WriteSysLog(loginId, source, message);
+  }
+
+  int singleSaves = 0;
+  std::vector<Variant> treeSaves;  // the descriptions sent by each tree save
+
+  // What each element of the last tree save was: the head text itself, or "class <number>".
+  std::vector<std::string> LastTree() const {
+    std::vector<std::string> out;
+    if (treeSaves.empty()) return out;
+    for (const Variant& item : treeSaves.back().AsArray().items) {
+      if (item.IsText()) {
+        out.push_back(item.ToString());
+      } else {
+        TSysClassDesc desc(nullptr, lt_PRC, 0);
+        desc.LoadFromVariant(item, false);
+        out.push_back("class " + std::to_string(desc.ClassID()));
+      }
+    }
+    return out;
+  }
+
+ private:
+  IAppServerIntf& next_;
+  IAppServerIntf* previous_;
+};
 
 class AppServerMasterDetail : public apptest::AppServerTest {
  protected:
@@ -79,8 +147,12 @@ TEST_P(AppServerMasterDetail, NewUserWithPositionsAndDetailEditsSaveAsOneTree) {
   EXPECT_EQ(positions.FieldByName("UserID").AsString(), userId);
   EXPECT_EQ(StoredColumn(2002, "UserCode='zhaoliu'", "UserName"), std::vector<std::string>{})
       << "nothing is saved before the tree";
+  SaveRecorder saves;
   ASSERT_TRUE(users.DoSave(""));
   EXPECT_FALSE(users.HasChanges());
+  EXPECT_EQ(saves.singleSaves, 0);
+  ASSERT_EQ(saves.treeSaves.size(), 1u);
+  EXPECT_EQ(saves.LastTree(), (std::vector<std::string>{"class 2002", "class 2006"}));
   EXPECT_EQ(StoredColumn(2002, "UserCode='zhaoliu'", "UserName"), std::vector<std::string>{"赵六"});
   EXPECT_EQ(StoredPositions(userId), (std::vector<std::string>{"10.0.0.8", "POS-0102-01"}));
 
@@ -93,6 +165,9 @@ TEST_P(AppServerMasterDetail, NewUserWithPositionsAndDetailEditsSaveAsOneTree) {
   AddPosition("10.0.0.9", "会议室");
   EXPECT_EQ(users.ChangeCount(), 0);
   ASSERT_TRUE(users.DoSave("登录位置"));
+  EXPECT_EQ(saves.singleSaves, 0);
+  ASSERT_EQ(saves.treeSaves.size(), 2u);
+  EXPECT_EQ(saves.LastTree(), (std::vector<std::string>{"用户登录位置", "class 2006"}));
   EXPECT_EQ(StoredColumn(2006, "UserID=" + userId + " AND LoginPos='10.0.0.8'", "Remark"),
             std::vector<std::string>{"财务室"});
   EXPECT_EQ(StoredPositions(userId), (std::vector<std::string>{"10.0.0.8", "10.0.0.9", "POS-0102-01"}));
