@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <limits>
 #include <string>
 #include <vector>
@@ -11,8 +12,10 @@
 namespace sw {
 namespace {
 
-// Output chunk of the inflate loop: the stream is read back 512 bytes at a time.
-constexpr std::size_t kInflateChunk = 512;
+// Smallest output buffer of either direction; from there it doubles as needed.
+constexpr std::size_t kFirstOutput = 64 * 1024;
+// zlib counts one step's input and output in uInt.
+constexpr std::size_t kMaxStep = std::numeric_limits<uInt>::max();
 
 const ByteArray& PacketBytes(const Variant& packet, const char* operation) {
   if (!packet.IsBytes()) {
@@ -22,28 +25,58 @@ const ByteArray& PacketBytes(const Variant& packet, const char* operation) {
   return packet.AsBytes();
 }
 
-// Ends the inflate stream whatever way the loop is left.
-class InflateGuard {
+// Ends a zlib stream whatever way the loop is left.
+template <int (*End)(z_streamp)>
+class StreamGuard {
  public:
-  explicit InflateGuard(z_stream& zs) : zs_(zs) {}
-  ~InflateGuard() { inflateEnd(&zs_); }
-  InflateGuard(const InflateGuard&) = delete;
-  InflateGuard& operator=(const InflateGuard&) = delete;
+  explicit StreamGuard(z_stream& zs) : zs_(zs) {}
+  ~StreamGuard() { End(&zs_); }
+  StreamGuard(const StreamGuard&) = delete;
+  StreamGuard& operator=(const StreamGuard&) = delete;
 
  private:
   z_stream& zs_;
 };
+
+// Makes room for the next step of output: `out` grows (doubling, at most to `limit`) when it is full.
+void GrowOutput(std::vector<std::uint8_t>& out, std::size_t used, std::size_t limit) {
+  if (used < out.size() || out.size() >= limit) return;
+  out.resize(std::min(limit, std::max(kFirstOutput, out.size() * 2)));
+}
 
 }  // namespace
 
 Variant CompressPacket(const Variant& packet) {
   if (packet.IsEmpty()) return packet;
   const ByteArray& in = PacketBytes(packet, "CompressPacket");
-  uLongf size = compressBound(static_cast<uLong>(in.bytes.size()));
-  std::vector<std::uint8_t> out(size);
-  const int rc = compress2(out.data(), &size, in.bytes.data(), static_cast<uLong>(in.bytes.size()), 1);
-  if (rc != Z_OK) throw Error("CompressPacket: zlib compression failed (" + std::to_string(rc) + ")");
-  out.resize(size);
+  z_stream zs{};
+  if (deflateInit(&zs, 1) != Z_OK) throw Error("CompressPacket: zlib could not be initialised");
+  StreamGuard<deflateEnd> guard(zs);
+  // zlib does not write through next_in; its interface just predates const.
+  zs.next_in = const_cast<Bytef*>(in.bytes.data());
+  std::size_t inLeft = in.bytes.size();
+  // Table packets shrink four to ten times at level 1: a quarter of the input is room enough for most, and
+  // the buffer doubles for the rest. The whole input goes in at once (in steps of what zlib can count), so
+  // the stream is the one zlib's one-shot compress2 writes.
+  std::vector<std::uint8_t> out(std::max(kFirstOutput, in.bytes.size() / 4));
+  std::size_t used = 0;
+  for (;;) {
+    GrowOutput(out, used, std::numeric_limits<std::size_t>::max());
+    if (zs.avail_in == 0) {
+      zs.avail_in = static_cast<uInt>(std::min(inLeft, kMaxStep));
+      inLeft -= zs.avail_in;
+    }
+    const std::size_t room = std::min(out.size() - used, kMaxStep);
+    zs.next_out = out.data() + used;
+    zs.avail_out = static_cast<uInt>(room);
+    const int rc = deflate(&zs, inLeft != 0 ? Z_NO_FLUSH : Z_FINISH);
+    used += room - zs.avail_out;
+    if (rc == Z_STREAM_END) break;
+    if (rc != Z_OK && rc != Z_BUF_ERROR) {
+      throw Error("CompressPacket: zlib compression failed (" + std::to_string(rc) + ")");
+    }
+  }
+  out.resize(used);
   return Variant::Bytes(std::move(out), 0);
 }
 
@@ -51,23 +84,28 @@ Variant DecompressPacket(const Variant& packet, std::size_t maxInflated) {
   if (packet.IsEmpty()) return packet;
   const ByteArray& in = PacketBytes(packet, "DecompressPacket");
   if (in.bytes.empty()) throw Error("DecompressPacket: the packet is empty, not a zlib stream");
-  if (in.bytes.size() > std::numeric_limits<uInt>::max())
-    throw Error("DecompressPacket: the packet is too large");
+  if (in.bytes.size() > kMaxStep) throw Error("DecompressPacket: the packet is too large");
 
   z_stream zs{};
   if (inflateInit(&zs) != Z_OK) throw Error("DecompressPacket: zlib could not be initialised");
-  InflateGuard guard(zs);
-  // zlib does not write through next_in; its interface just predates const.
+  StreamGuard<inflateEnd> guard(zs);
   zs.next_in = const_cast<Bytef*>(in.bytes.data());
   zs.avail_in = static_cast<uInt>(in.bytes.size());
 
-  std::vector<std::uint8_t> out;
-  std::uint8_t chunk[kInflateChunk];
+  // The packet is inflated straight into the result, which starts at four times the stream's size and
+  // doubles, never beyond `maxInflated`. Once it is full at that bound, one more byte of output is asked for:
+  // a stream that still has one inflates to too much.
+  std::vector<std::uint8_t> out(std::min(maxInflated, std::max(kFirstOutput, in.bytes.size() * 4)));
+  std::size_t used = 0;
+  std::uint8_t beyond = 0;
   for (;;) {
-    zs.next_out = chunk;
-    zs.avail_out = kInflateChunk;
+    GrowOutput(out, used, maxInflated);
+    const bool atBound = used == out.size();
+    const std::size_t room = atBound ? 1 : std::min(out.size() - used, kMaxStep);
+    zs.next_out = atBound ? &beyond : out.data() + used;
+    zs.avail_out = static_cast<uInt>(room);
     const int rc = inflate(&zs, Z_NO_FLUSH);
-    const std::size_t got = kInflateChunk - zs.avail_out;
+    const std::size_t got = room - zs.avail_out;
     if (rc == Z_DATA_ERROR || rc == Z_NEED_DICT) {
       throw Error(std::string("DecompressPacket: the packet is not a valid zlib stream") +
                   (zs.msg ? std::string(" (") + zs.msg + ")" : std::string()));
@@ -76,17 +114,18 @@ Variant DecompressPacket(const Variant& packet, std::size_t maxInflated) {
     if (rc != Z_OK && rc != Z_BUF_ERROR && rc != Z_STREAM_END) {
       throw Error("DecompressPacket: zlib failed (" + std::to_string(rc) + ")");
     }
-    if (out.size() + got > maxInflated) {
+    if (atBound && got != 0) {
       throw Error("DecompressPacket: the packet inflates to more than " + std::to_string(maxInflated) +
                   " bytes; refused");
     }
-    out.insert(out.end(), chunk, chunk + got);
+    if (!atBound) used += got;
     if (rc == Z_STREAM_END) break;
     // No more input, or no progress possible with it: the stream ends before its end mark and checksum.
     if (got == 0 && (zs.avail_in == 0 || rc == Z_BUF_ERROR)) {
       throw Error("DecompressPacket: the zlib stream is truncated");
     }
   }
+  out.resize(used);
   return Variant::Bytes(std::move(out), 0);
 }
 

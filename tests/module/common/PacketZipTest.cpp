@@ -24,32 +24,57 @@ std::vector<std::uint8_t> TableLikeBytes(std::size_t size) {
   return bytes;
 }
 
+// Bytes that do not compress: the stream is a little longer than the input.
+std::vector<std::uint8_t> NoiseBytes(std::size_t size) {
+  std::vector<std::uint8_t> bytes(size);
+  std::uint32_t seed = 2463534242u;
+  for (auto& b : bytes) {
+    seed ^= seed << 13;
+    seed ^= seed >> 17;
+    seed ^= seed << 5;
+    b = static_cast<std::uint8_t>(seed);
+  }
+  return bytes;
+}
+
 TEST(PacketZip, RoundTripsPacketsOfEverySize) {
-  // Sizes around the 512-byte inflate chunk and well beyond it.
-  for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{511}, std::size_t{512},
-                           std::size_t{513}, std::size_t{100000}}) {
-    const Variant packet = Variant::Bytes(TableLikeBytes(size));
+  // Sizes around the first 64 KiB output buffer, packets whose inflated size outgrows the first guess (four
+  // times the stream) several times, and noise whose stream outgrows the first guess of the compressor.
+  const struct {
+    const char* kind;
+    std::size_t size;
+  } cases[] = {{"table", 0},     {"table", 1},     {"table", 511},    {"table", 512},    {"table", 513},
+               {"table", 65535}, {"table", 65536}, {"table", 65537},  {"table", 100000}, {"table", 3000000},
+               {"noise", 1},     {"noise", 65536}, {"noise", 300000}, {"zeros", 5000000}};
+  for (const auto& c : cases) {
+    const std::string kind = c.kind;
+    const Variant packet = Variant::Bytes(kind == "table"   ? TableLikeBytes(c.size)
+                                          : kind == "noise" ? NoiseBytes(c.size)
+                                                            : std::vector<std::uint8_t>(c.size, 0));
     const Variant zipped = CompressPacket(packet);
     ASSERT_TRUE(zipped.IsBytes());
     EXPECT_EQ(zipped.AsBytes().low, 0);
     const Variant back = DecompressPacket(zipped);
-    EXPECT_EQ(back, packet) << size;
+    EXPECT_EQ(back, packet) << c.kind << " " << c.size;
   }
 }
 
 TEST(PacketZip, WritesAZlibStreamAtTheFastestLevel) {
-  const std::vector<std::uint8_t> bytes = TableLikeBytes(4096);
-  const Variant packet = CompressPacket(Variant::Bytes(bytes));
-  const ByteArray& zipped = packet.AsBytes();
-  ASSERT_GE(zipped.bytes.size(), 6u);
-  EXPECT_EQ(zipped.bytes[0], 0x78);  // deflate, 32 KiB window
-  EXPECT_EQ(zipped.bytes[1], 0x01);  // level 1, header checksum
-  // Exactly what zlib's own one-shot call at level 1 produces, and readable by its one-shot inflate.
-  uLongf size = compressBound(static_cast<uLong>(bytes.size()));
-  std::vector<std::uint8_t> raw(size);
-  ASSERT_EQ(compress2(raw.data(), &size, bytes.data(), static_cast<uLong>(bytes.size()), 1), Z_OK);
-  raw.resize(size);
-  EXPECT_EQ(zipped.bytes, raw);
+  // Small, larger than the compressor's first output buffer, and noise that outgrows it.
+  for (const std::vector<std::uint8_t>& bytes :
+       {TableLikeBytes(4096), TableLikeBytes(2000000), NoiseBytes(300000)}) {
+    const Variant packet = CompressPacket(Variant::Bytes(bytes));
+    const ByteArray& zipped = packet.AsBytes();
+    ASSERT_GE(zipped.bytes.size(), 6u);
+    EXPECT_EQ(zipped.bytes[0], 0x78);  // deflate, 32 KiB window
+    EXPECT_EQ(zipped.bytes[1], 0x01);  // level 1, header checksum
+    // Exactly what zlib's own one-shot call at level 1 produces, and readable by its one-shot inflate.
+    uLongf size = compressBound(static_cast<uLong>(bytes.size()));
+    std::vector<std::uint8_t> raw(size);
+    ASSERT_EQ(compress2(raw.data(), &size, bytes.data(), static_cast<uLong>(bytes.size()), 1), Z_OK);
+    raw.resize(size);
+    EXPECT_EQ(zipped.bytes, raw) << bytes.size();
+  }
 }
 
 TEST(PacketZip, EmptyVariantPassesBothWaysUnchanged) {
@@ -101,10 +126,18 @@ TEST(PacketZip, RefusesAPacketThatInflatesBeyondTheBound) {
   } catch (const Error& e) {
     EXPECT_NE(std::string(e.what()).find("more than 1048576 bytes"), std::string::npos) << e.what();
   }
-  // Exactly at the bound is still accepted.
-  const Variant fits = CompressPacket(Variant::Bytes(std::vector<std::uint8_t>(1000, 7)));
-  EXPECT_EQ(DecompressPacket(fits, 1000).AsBytes().bytes.size(), 1000u);
-  EXPECT_THROW(DecompressPacket(fits, 999), Error);
+  // Exactly at the bound is still accepted, one byte beyond is not: with the bound below the first output
+  // buffer, and with the bound reached only after the buffer has grown several times.
+  for (std::size_t size : {std::size_t{1000}, std::size_t{5u << 20}}) {
+    const Variant fits = CompressPacket(Variant::Bytes(std::vector<std::uint8_t>(size, 7)));
+    EXPECT_EQ(DecompressPacket(fits, size).AsBytes().bytes.size(), size);
+    EXPECT_THROW(DecompressPacket(fits, size - 1), Error) << size;
+    EXPECT_THROW(DecompressPacket(fits, 0), Error) << size;
+  }
+  // An empty packet fits even a bound of nothing.
+  EXPECT_TRUE(DecompressPacket(CompressPacket(Variant::Bytes(std::vector<std::uint8_t>{})), 0)
+                  .AsBytes()
+                  .bytes.empty());
 }
 
 }  // namespace

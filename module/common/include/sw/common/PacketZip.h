@@ -15,10 +15,11 @@ inline constexpr std::size_t kMaxInflatedPacket = std::size_t{512} * 1024 * 1024
 // returned as a new byte array with lower bound 0. Any other kind of value raises sw::Error.
 Variant CompressPacket(const Variant& packet);
 
-// An empty variant is returned unchanged. Otherwise the byte array is inflated in chunks of up to 512 bytes
-// and the inflated bytes are returned as a new byte array with lower bound 0. Raises sw::Error when the value
-// is not a byte array, when its bytes are not a complete zlib stream (garbage, truncated, bad checksum), or
-// when it would inflate to more than `maxInflated` bytes.
+// An empty variant is returned unchanged. Otherwise the byte array is inflated straight into the result, a
+// buffer that grows as the stream fills it but never beyond `maxInflated` bytes, and returned as a new byte
+// array with lower bound 0. Raises sw::Error when the value is not a byte array, when its bytes are not a
+// complete zlib stream (garbage, truncated, bad checksum), or when it would inflate to more than
+// `maxInflated` bytes.
 Variant DecompressPacket(const Variant& packet, std::size_t maxInflated = kMaxInflatedPacket);
 
 }  // namespace sw
