@@ -16,6 +16,7 @@
 #include "sw/appserver/AppServer.h"
 #include "sw/common/MessageSink.h"
 #include "sw/data/sysBaseBL.h"
+#include "sw/dataset/ClientDataSet.h"
 #include "sw/dispatch/Dispatcher.h"
 #include "sw/dispatch/ServerObjects.h"
 #include "sw/dispatch/TcpServer.h"
@@ -98,6 +99,15 @@ inline std::vector<std::string> StoredColumn(std::int32_t classId, const std::st
   std::vector<std::string> out;
   if (!e.SearchWhere(condition, "", 1, 0)) return {"<search failed>"};
   for (e.First(); !e.Eof(); e.Next()) out.push_back(e.FieldByName(field).AsString());
+  return out;
+}
+
+// The sources of the entries of the server's system log, oldest first (read through `e`).
+inline std::vector<std::string> LoggedSources(TSysClassEntity& e) {
+  TClientDataSet log;
+  if (!e.OpenClientDataSet(log, "select Source from tSysSysLog order by LogId")) return {"<log not read>"};
+  std::vector<std::string> out;
+  for (log.First(); !log.Eof(); log.Next()) out.push_back(log.FieldByName("Source").AsString());
   return out;
 }
 

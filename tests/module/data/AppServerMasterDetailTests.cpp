@@ -190,6 +190,7 @@ TEST_P(AppServerMasterDetail, RefusedTreeChangesNothingAndCanBeSavedOnceCorrecte
   EXPECT_FALSE(users.DoSave(""));
   ASSERT_EQ(sink.Boxes().size(), 1u);
   EXPECT_TRUE(sink.Boxes()[0].text.starts_with("数据保存错误: ")) << sink.Boxes()[0].text;
+  EXPECT_EQ(apptest::LoggedSources(users), std::vector<std::string>{"TSysMasterDetail.DoSave"});
   // Nothing of the tree reached the database; every change log is as it was.
   EXPECT_EQ(StoredColumn(2002, "UserId=2", "UserName"), std::vector<std::string>{"张三"});
   EXPECT_EQ(StoredColumn(2006, "UserID=2 AND LoginPos='127.0.0.1'", "Remark"),

@@ -117,6 +117,9 @@ TEST_P(AppServerPost, LostUpdateRefusalReachesTheUserAndKeepsTheEdit) {
     EXPECT_FALSE(Posted(mine));
     ASSERT_EQ(sink.Boxes().size(), 1u);
     EXPECT_EQ(sink.Boxes()[0].text, "记录已被其他用户修改或删除，请刷新后再保存。");
+    // One entry per refusal so far.
+    EXPECT_EQ(apptest::LoggedSources(mine),
+              std::vector<std::string>(c.deleted ? 2 : 1, "TSysClassEntity.Save"));
     EXPECT_EQ(mine.State(), TDataSetState::dsEdit);
     EXPECT_TRUE(mine.Modified());
     EXPECT_EQ(mine.FieldByName("UserName").AsString(), "我改的");
