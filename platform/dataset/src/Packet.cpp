@@ -208,8 +208,44 @@ std::vector<TFieldDef> ReadHeader(ByteReader& r, std::uint8_t expectedKind) {
   return defs;
 }
 
+// Most bytes one value of a fixed-size column takes as a (zigzag, possibly delta) variable-length integer.
+std::size_t MaxValueBytes(TStorage s) {
+  switch (s) {
+    case TStorage::Bool:
+      return 1;
+    case TStorage::Int16:
+    case TStorage::UInt16:
+      return 3;  // 17 bits of difference, 18 after zigzag
+    case TStorage::Int32:
+      return 5;  // 33 bits of difference, 34 after zigzag
+    default:
+      return 10;  // 64-bit integers, and floats held as integers or as 8 raw bytes
+  }
+}
+
+// An upper bound of what EncodeColumns writes, so that the output is allocated once instead of growing (and
+// being copied) column by column.
+std::size_t EncodedBound(const ColumnTable& table, std::span<const std::uint32_t> rows,
+                         std::span<const std::uint32_t> columns) {
+  std::size_t n = 0;
+  for (std::uint32_t ci : columns) {
+    const Column& col = table.Col(ci);
+    n += 1 + (rows.size() + 7) / 8;
+    if (col.Storage() == TStorage::Bytes) {
+      for (std::uint32_t r : rows) {
+        const std::size_t len = col.GetBytes(r).size();
+        n += VarLen(len) + len;
+      }
+    } else {
+      n += rows.size() * MaxValueBytes(col.Storage());
+    }
+  }
+  return n;
+}
+
 void EncodeColumns(ByteWriter& w, const ColumnTable& table, std::span<const std::uint32_t> rows,
                    std::span<const std::uint32_t> columns) {
+  w.Out().reserve(w.Out().size() + EncodedBound(table, rows, columns));
   std::vector<std::int64_t> ints;
   for (std::uint32_t ci : columns) {
     const Column& col = table.Col(ci);
