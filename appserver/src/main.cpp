@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
   sw::ServerOptions net;
   net.address = "127.0.0.1";
   net.port = 7411;
-  net.threads = 8;
+  net.threads = sw::DefaultServerThreads();
   bool initOnly = false;
   std::string db;
   try {

@@ -18,7 +18,7 @@ void Dispatcher::Register(std::string_view object, std::int32_t number, CallHand
   std::unique_lock lock(mutex_);
   std::string canonical(Trim(object));
   names_.emplace(Key(object), canonical);
-  handlers_[{names_.at(Key(object)), number}] = std::move(handler);
+  handlers_[{names_.at(Key(object)), number}] = std::make_shared<const CallHandler>(std::move(handler));
 }
 
 void Dispatcher::AddObject(std::string_view object) {
@@ -49,17 +49,17 @@ bool Dispatcher::Has(std::string_view objectOrAlias, std::int32_t number) const 
 
 void Dispatcher::SetFallback(CallHandler handler) {
   std::unique_lock lock(mutex_);
-  fallback_ = std::move(handler);
+  fallback_ = handler ? std::make_shared<const CallHandler>(std::move(handler)) : nullptr;
 }
 
-ReplyFrame Dispatcher::Dispatch(const CallFrame& call, std::uint64_t connectionId,
-                                std::string_view peer) const {
+ReplyFrame Dispatcher::Dispatch(CallFrame call, std::uint64_t connectionId, std::string_view peer) const {
   CallContext context;
   context.object = Resolve(call.object);
   context.number = call.number;
   context.connectionId = connectionId;
   context.peer = std::string(peer);
-  CallHandler handler;
+  // The handler is shared, not copied: a copy of a handler that holds other functions allocates.
+  std::shared_ptr<const CallHandler> handler;
   {
     std::shared_lock lock(mutex_);
     auto it = handlers_.find({context.object, call.number});
@@ -75,14 +75,14 @@ ReplyFrame Dispatcher::Dispatch(const CallFrame& call, std::uint64_t connectionI
 
   std::vector<Variant> args;
   args.reserve(call.args.size());
-  for (const WireArg& a : call.args) {
-    args.push_back(a.value);
+  for (WireArg& a : call.args) {
+    args.push_back(std::move(a.value));
     context.byRef.push_back(a.byRef);
   }
   ReplyFrame reply;
   reply.requestId = call.requestId;
   try {
-    reply.result = handler(context, args);
+    reply.result = (*handler)(context, args);
   } catch (const std::exception& e) {
     return ReplyFrame::Fault(call.requestId, e.what());
   } catch (...) {

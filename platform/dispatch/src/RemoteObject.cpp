@@ -1,8 +1,16 @@
 #include "sw/dispatch/RemoteObject.h"
 
-#include <array>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/uio.h>
+
+#include <algorithm>
 #include <asio.hpp>
+#include <cerrno>
+#include <climits>
+#include <cstring>
 #include <mutex>
+#include <string_view>
 
 #include "sw/core/Error.h"
 
@@ -15,6 +23,9 @@ struct RemoteObject::Impl {
   std::mutex mutex;
   std::uint32_t nextRequest = 1;
   bool connected = false;
+  // Bytes received and not yet used: [begin, end) of `in`.
+  std::string in;
+  std::size_t begin = 0, end = 0;
 
   // Runs the asynchronous operation started by `start` until it completes or the timeout passes. On timeout
   // the socket is closed (which completes the operation with an abort) and the result is
@@ -34,12 +45,97 @@ struct RemoteObject::Impl {
     return result;
   }
 
+  // Calls are made one at a time and wait for their reply, so the connected socket is used directly
+  // (non-blocking, waiting in poll): a call costs a send, a poll and usually one receive for the whole reply.
+  static std::error_code LastError() { return {errno, asio::error::get_system_category()}; }
+
+  // Waits until the socket can take `events`; timed_out when the deadline passes first.
+  std::error_code Wait(short events, std::chrono::steady_clock::time_point deadline) {
+    pollfd p{socket.native_handle(), events, 0};
+    for (;;) {
+      const auto left =
+          std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return asio::error::timed_out;
+      const int n = ::poll(&p, 1, static_cast<int>(std::min<std::int64_t>(left.count(), INT32_MAX)));
+      if (n > 0) return {};
+      if (n < 0 && errno != EINTR) return LastError();
+    }
+  }
+
+  std::error_code Send(std::string_view header, std::string_view payload, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::size_t sent = 0;
+    const std::size_t total = header.size() + payload.size();
+    while (sent < total) {
+      iovec parts[2];
+      int count = 0;
+      if (sent < header.size())
+        parts[count++] = {const_cast<char*>(header.data() + sent), header.size() - sent};
+      const std::size_t from = sent < header.size() ? 0 : sent - header.size();
+      parts[count++] = {const_cast<char*>(payload.data() + from), payload.size() - from};
+      msghdr msg{};
+      msg.msg_iov = parts;
+      msg.msg_iovlen = static_cast<decltype(msg.msg_iovlen)>(count);
+      const ssize_t n = ::sendmsg(socket.native_handle(), &msg, MSG_NOSIGNAL);
+      if (n >= 0) {
+        sent += static_cast<std::size_t>(n);
+      } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        if (std::error_code ec = Wait(POLLOUT, deadline)) return ec;
+      } else if (errno != EINTR) {
+        return LastError();
+      }
+    }
+    return {};
+  }
+
+  // Receives until at least `need` bytes are buffered.
+  std::error_code Fill(std::size_t need, std::chrono::milliseconds timeout) {
+    if (end - begin >= need) return {};
+    if (begin > 0) {  // move what is left to the front
+      in.erase(0, begin);
+      end -= begin;
+      begin = 0;
+    }
+    if (in.size() < std::max<std::size_t>(need, kReadChunk))
+      in.resize(std::max<std::size_t>(need, kReadChunk));
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (end < need) {
+      const ssize_t n = ::recv(socket.native_handle(), in.data() + end, in.size() - end, 0);
+      if (n > 0) {
+        end += static_cast<std::size_t>(n);
+      } else if (n == 0) {
+        return asio::error::eof;
+      } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        if (std::error_code ec = Wait(POLLIN, deadline)) return ec;
+      } else if (errno != EINTR) {
+        return LastError();
+      }
+    }
+    return {};
+  }
+
+  // Takes `n` buffered bytes (Fill first).
+  std::string_view Consume(std::size_t n) {
+    std::string_view bytes(in.data() + begin, n);
+    begin += n;
+    return bytes;
+  }
+
+  // After a reply the buffer is empty (one call at a time); a buffer grown for a large reply is released.
+  void Settle() {
+    if (begin == end) begin = end = 0;
+    if (begin == 0 && end == 0 && in.size() > kReadChunk) std::string().swap(in);
+  }
+
   void Drop() {
     std::error_code ignored;
     socket.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
     socket.close(ignored);
     connected = false;
+    begin = end = 0;
   }
+
+  static constexpr std::size_t kReadChunk = 16 * 1024;
 };
 
 namespace {
@@ -75,6 +171,11 @@ RemoteObject::RemoteObject(std::string host, int port, std::string object, Remot
     throw Error("Cannot connect to " + Endpoint(host_, port_) + ": " + Reason(ec));
   }
   impl_->socket.set_option(asio::ip::tcp::no_delay(true), ec);
+  impl_->socket.non_blocking(true, ec);
+  if (ec) {
+    impl_->Drop();
+    throw Error("Cannot connect to " + Endpoint(host_, port_) + ": " + Reason(ec));
+  }
   impl_->connected = true;
 }
 
@@ -115,31 +216,22 @@ Variant RemoteObject::Call(std::int32_t number, std::vector<CallArg> args) {
   std::string payload = EncodeCall(call);
   if (payload.size() > d.options.maxFrameSize)
     throw Error("Remote call " + std::to_string(number) + ": arguments exceed the frame limit");
-  const std::string header = FrameHeader(payload.size());
-  const std::array<asio::const_buffer, 2> frame = {asio::buffer(header), asio::buffer(payload)};
-
-  std::error_code ec = d.RunFor(d.options.writeTimeout, [&](std::error_code& out) {
-    asio::async_write(d.socket, frame, [&out](std::error_code e, std::size_t) { out = e; });
-  });
+  std::error_code ec = d.Send(FrameHeader(payload.size()), payload, d.options.writeTimeout);
   if (ec) throw fail(Reason(ec));
 
+  ec = d.Fill(kFrameHeaderSize, d.options.readTimeout);
+  if (ec) throw fail(Reason(ec));
   std::uint8_t replyHeader[kFrameHeaderSize];
-  ec = d.RunFor(d.options.readTimeout, [&](std::error_code& out) {
-    asio::async_read(d.socket, asio::buffer(replyHeader),
-                     [&out](std::error_code e, std::size_t) { out = e; });
-  });
-  if (ec) throw fail(Reason(ec));
+  std::memcpy(replyHeader, d.Consume(kFrameHeaderSize).data(), kFrameHeaderSize);
   std::uint32_t length = 0;
   try {
     length = ParseFrameHeader(replyHeader, d.options.maxFrameSize);
   } catch (const Error& e) {
     throw fail(e.what());
   }
-  std::string body(length, '\0');
-  ec = d.RunFor(d.options.readTimeout, [&](std::error_code& out) {
-    asio::async_read(d.socket, asio::buffer(body), [&out](std::error_code e, std::size_t) { out = e; });
-  });
+  ec = d.Fill(length, d.options.readTimeout);
   if (ec) throw fail(Reason(ec));
+  const std::string_view body = d.Consume(length);
 
   ReplyFrame reply;
   try {
@@ -147,6 +239,7 @@ Variant RemoteObject::Call(std::int32_t number, std::vector<CallArg> args) {
   } catch (const Error& e) {
     throw fail(e.what());
   }
+  d.Settle();
   if (reply.requestId != call.requestId) throw fail("the reply answers another request");
   if (reply.fault) throw Error(reply.faultText);
   for (WrittenArg& w : reply.written) {

@@ -1,7 +1,9 @@
 #include "sw/dispatch/TcpServer.h"
 
+#include <algorithm>
 #include <array>
 #include <asio.hpp>
+#include <cstring>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -33,7 +35,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     if (!ec) peer_ = remote.address().to_string() + ":" + std::to_string(remote.port());
   }
 
-  void Start() { ReadHeader(); }
+  void Start() { ReadFrame(); }
 
   // Closes the socket from any thread; the pending operation then ends with an error and Finish runs.
   void Close() {
@@ -58,42 +60,61 @@ class Connection : public std::enable_shared_from_this<Connection> {
     if (onDisconnect) onDisconnect(id_);
   }
 
-  void ReadHeader() {
-    asio::async_read(socket_, asio::buffer(header_),
-                     [self = shared_from_this()](std::error_code ec, std::size_t) {
-                       if (ec) return self->Finish();
-                       std::uint32_t length = 0;
-                       try {
-                         length = ParseFrameHeader(self->header_, self->hub_->maxFrameSize);
-                       } catch (const Error&) {
-                         // An oversized or empty length leaves no way to find the next frame: drop the
-                         // connection.
-                         return self->Finish();
-                       }
-                       self->body_.assign(length, '\0');
-                       self->ReadBody();
-                     });
+  // Answers the next call frame once it is wholly buffered, else receives more. A receive takes whatever has
+  // arrived (a small call and its header in one piece); a frame larger than the buffer grows it to the
+  // frame's size, and the buffer shrinks back once that frame is answered.
+  void ReadFrame() {
+    if (end_ - begin_ >= kFrameHeaderSize) {
+      std::uint8_t header[kFrameHeaderSize];
+      std::memcpy(header, in_.data() + begin_, kFrameHeaderSize);
+      std::uint32_t length = 0;
+      try {
+        length = ParseFrameHeader(header, hub_->maxFrameSize);
+      } catch (const Error&) {
+        // An oversized or empty length leaves no way to find the next frame: drop the connection.
+        return Finish();
+      }
+      const std::size_t frame = kFrameHeaderSize + length;
+      if (end_ - begin_ >= frame) {
+        const std::string_view body(in_.data() + begin_ + kFrameHeaderSize, length);
+        begin_ += frame;
+        return Answer(body);
+      }
+      Reserve(frame);
+    } else {
+      Reserve(kFrameHeaderSize);
+    }
+    socket_.async_read_some(asio::buffer(in_.data() + end_, in_.size() - end_),
+                            [self = shared_from_this()](std::error_code ec, std::size_t n) {
+                              if (ec) return self->Finish();
+                              self->end_ += n;
+                              self->ReadFrame();
+                            });
   }
 
-  void ReadBody() {
-    asio::async_read(socket_, asio::buffer(body_),
-                     [self = shared_from_this()](std::error_code ec, std::size_t) {
-                       if (ec) return self->Finish();
-                       self->Answer();
-                     });
+  // Room for `frame` bytes from the start of the unread data.
+  void Reserve(std::size_t frame) {
+    if (begin_ > 0) {
+      std::memmove(in_.data(), in_.data() + begin_, end_ - begin_);
+      end_ -= begin_;
+      begin_ = 0;
+    }
+    if (in_.size() < std::max(frame, kReadChunk)) in_.resize(std::max(frame, kReadChunk));
   }
 
-  void Answer() {
+  void Answer(std::string_view body) {
     ReplyFrame reply;
     bool closeAfter = false;
     try {
-      CallFrame call = DecodeCall(body_);
-      reply = hub_->dispatcher->Dispatch(call, id_, peer_);
+      reply = hub_->dispatcher->Dispatch(DecodeCall(body), id_, peer_);
     } catch (const std::exception& e) {
       reply = ReplyFrame::Fault(0, e.what());
       closeAfter = true;
     }
-    body_.clear();
+    if (begin_ == end_) {
+      begin_ = end_ = 0;
+      if (in_.size() > kReadChunk) std::string().swap(in_);
+    }
     std::string payload;
     try {
       payload = EncodeReply(reply);
@@ -110,7 +131,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
                       [self = shared_from_this(), closeAfter](std::error_code ec, std::size_t) {
                         self->out_.clear();
                         if (ec || closeAfter) return self->Finish();
-                        self->ReadHeader();
+                        self->ReadFrame();
                       });
   }
 
@@ -118,8 +139,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
   std::shared_ptr<Hub> hub_;
   std::uint64_t id_;
   std::string peer_;
-  std::uint8_t header_[kFrameHeaderSize] = {};
-  std::string body_;
+  static constexpr std::size_t kReadChunk = 16 * 1024;
+  std::string in_;  // received bytes; [begin_, end_) not yet answered
+  std::size_t begin_ = 0, end_ = 0;
   std::string outHeader_;
   std::string out_;
 };
@@ -156,6 +178,10 @@ struct TcpServer::Impl {
     });
   }
 };
+
+unsigned DefaultServerThreads() {
+  return std::clamp(2 * std::thread::hardware_concurrency(), 2u, 64u);
+}
 
 TcpServer::TcpServer(const Dispatcher& dispatcher, ServerOptions options) : impl_(std::make_unique<Impl>()) {
   impl_->options = std::move(options);

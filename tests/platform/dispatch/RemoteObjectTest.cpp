@@ -191,6 +191,67 @@ TEST(TcpServer, SurvivesMalformedAndOversizedCalls) {
   EXPECT_EQ(healthy.Call(307, {}), Variant(std::int16_t{1}));
 }
 
+// Small and large calls and replies in any order over one connection: the buffers of both ends grow for a
+// large frame and serve the next small one.
+TEST_F(RemoteObjectTest, LargeAndSmallFramesAlternateOnOneConnection) {
+  server.On("Icomm", 341, [](const RecordedCall&, std::vector<Variant>& args) {
+    return Variant(std::string(static_cast<std::size_t>(args.at(0).ToInt32()), 'r'));
+  });
+  RemoteObject icomm = Connect();
+  for (std::int32_t size : {0, 3, 300000, 5, 70000, 1}) {
+    const std::string sent(static_cast<std::size_t>(size), 's');
+    EXPECT_EQ(icomm.Call(341, {size, sent}).AsText(), std::string(static_cast<std::size_t>(size), 'r'))
+        << size;
+    EXPECT_EQ(server.CallsOf(341).back().args.at(1).AsText(), sent) << size;
+  }
+  EXPECT_EQ(server.Accepted(), 1u);
+}
+
+// However the bytes of the call frames arrive — several frames in one piece, a frame byte by byte, a frame
+// larger than the read buffer followed by a small one — each is answered, in order.
+TEST(TcpServer, AnswersFramesHoweverTheirBytesArrive) {
+  TestServer server;
+  server.On("Icomm", 341, [](const RecordedCall&, std::vector<Variant>& args) { return args.at(0); });
+  server.Start();
+  auto frame = [](std::uint32_t id, std::size_t size) {
+    const std::string payload =
+        EncodeCall(CallFrame{id, "Icomm", 341, {{Variant(std::string(size, 'x')), false}}});
+    return FrameHeader(payload.size()) + payload;
+  };
+  struct Case {
+    const char* name;
+    std::vector<std::size_t> sizes;  // of the argument of each call, request ids 1, 2, ...
+    std::size_t piece;               // bytes per write; 0: all frames in one write
+  };
+  const Case cases[] = {
+      {"three frames in one piece", {10, 0, 20}, 0},
+      {"byte by byte", {12, 3}, 1},
+      {"large then small in one piece", {200000, 4}, 0},
+      {"large in pieces", {100000, 1}, 4096},
+  };
+  asio::io_context io;
+  for (const Case& c : cases) {
+    asio::ip::tcp::socket raw(io);
+    raw.connect({asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(server.Port())});
+    raw.set_option(asio::ip::tcp::no_delay(true));
+    std::string bytes;
+    for (std::size_t i = 0; i < c.sizes.size(); ++i)
+      bytes += frame(static_cast<std::uint32_t>(i + 1), c.sizes[i]);
+    const std::size_t piece = c.piece == 0 ? bytes.size() : c.piece;
+    for (std::size_t at = 0; at < bytes.size(); at += piece)
+      asio::write(raw, asio::buffer(bytes.data() + at, std::min(piece, bytes.size() - at)));
+    for (std::size_t i = 0; i < c.sizes.size(); ++i) {
+      std::uint8_t header[kFrameHeaderSize];
+      asio::read(raw, asio::buffer(header));
+      std::string body(ParseFrameHeader(header, kDefaultMaxFrameSize), '\0');
+      asio::read(raw, asio::buffer(body));
+      const ReplyFrame reply = DecodeReply(body);
+      EXPECT_EQ(reply.requestId, i + 1) << c.name;
+      EXPECT_EQ(reply.result, Variant(std::string(c.sizes[i], 'x'))) << c.name << ", call " << i + 1;
+    }
+  }
+}
+
 TEST(Dispatcher, ResolvesAliasesWithoutRegardToCaseAndReportsUnknownCalls) {
   Dispatcher d;
   d.Register("Icomm", 307, [](CallContext& c, std::vector<Variant>&) { return Variant(c.object); });

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <shared_mutex>
 #include <string>
 #include <string_view>
@@ -45,15 +46,14 @@ class Dispatcher {
   void SetFallback(CallHandler handler);
 
   // Runs the call and builds its reply; never throws. Unknown objects and numbers give a fault reply.
-  ReplyFrame Dispatch(const CallFrame& call, std::uint64_t connectionId = 0,
-                      std::string_view peer = {}) const;
+  ReplyFrame Dispatch(CallFrame call, std::uint64_t connectionId = 0, std::string_view peer = {}) const;
 
  private:
   static std::string Key(std::string_view name);
   mutable std::shared_mutex mutex_;
   std::map<std::string, std::string> names_;  // upper-cased name or alias -> canonical name
-  std::map<std::pair<std::string, std::int32_t>, CallHandler> handlers_;
-  CallHandler fallback_;
+  std::map<std::pair<std::string, std::int32_t>, std::shared_ptr<const CallHandler>> handlers_;
+  std::shared_ptr<const CallHandler> fallback_;
 };
 
 }  // namespace sw

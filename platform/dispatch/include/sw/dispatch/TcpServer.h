@@ -16,6 +16,11 @@
 
 namespace sw {
 
+// Worker threads a server starts by default: twice the processor cores, at least 2. Calls that wait for a
+// database keep a thread each, so there are more threads than cores; many more only add context switches
+// between threads that have nothing to do.
+unsigned DefaultServerThreads();
+
 struct ServerOptions {
   std::string address = "127.0.0.1";
   int port = 0;
