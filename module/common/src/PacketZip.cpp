@@ -12,7 +12,7 @@
 namespace sw {
 namespace {
 
-// Smallest output buffer of either direction; from there it doubles as needed.
+// Smallest output buffer of either direction; from there it grows as needed.
 constexpr std::size_t kFirstOutput = 64 * 1024;
 // zlib counts one step's input and output in uInt.
 constexpr std::size_t kMaxStep = std::numeric_limits<uInt>::max();
@@ -38,10 +38,20 @@ class StreamGuard {
   z_stream& zs_;
 };
 
-// Makes room for the next step of output: `out` grows (doubling, at most to `limit`) when it is full.
-void GrowOutput(std::vector<std::uint8_t>& out, std::size_t used, std::size_t limit) {
+// Makes room for the next step of output once `out` is full (`used` bytes): room for what the `remaining`
+// input bytes should give at the ratio of the `consumed` ones, and an eighth more; at least a quarter more
+// and 64 KiB more (so that a poor guess still costs few copies), never more than `limit`. Sizing by the ratio
+// instead of doubling keeps the zero-filled and never-used tail small.
+void GrowOutput(std::vector<std::uint8_t>& out, std::size_t used, std::size_t limit, std::size_t consumed,
+                std::size_t remaining) {
   if (used < out.size() || out.size() >= limit) return;
-  out.resize(std::min(limit, std::max(kFirstOutput, out.size() * 2)));
+  const double ratio = static_cast<double>(used) / static_cast<double>(std::max<std::size_t>(consumed, 1));
+  const double estimate = static_cast<double>(used) + static_cast<double>(remaining) * ratio * 1.125;
+  std::size_t size = std::max(used + kFirstOutput, used + used / 4);
+  if (estimate > static_cast<double>(size)) {
+    size = estimate >= static_cast<double>(limit) ? limit : static_cast<std::size_t>(estimate);
+  }
+  out.resize(std::min(limit, size));
 }
 
 }  // namespace
@@ -56,12 +66,12 @@ Variant CompressPacket(const Variant& packet) {
   zs.next_in = const_cast<Bytef*>(in.bytes.data());
   std::size_t inLeft = in.bytes.size();
   // Table packets shrink four to ten times at level 1: a quarter of the input is room enough for most, and
-  // the buffer doubles for the rest. The whole input goes in at once (in steps of what zlib can count), so
+  // the buffer grows for the rest. The whole input goes in at once (in steps of what zlib can count), so
   // the stream is the one zlib's one-shot compress2 writes.
   std::vector<std::uint8_t> out(std::max(kFirstOutput, in.bytes.size() / 4));
   std::size_t used = 0;
   for (;;) {
-    GrowOutput(out, used, std::numeric_limits<std::size_t>::max());
+    GrowOutput(out, used, std::numeric_limits<std::size_t>::max(), zs.total_in, inLeft + zs.avail_in);
     if (zs.avail_in == 0) {
       zs.avail_in = static_cast<uInt>(std::min(inLeft, kMaxStep));
       inLeft -= zs.avail_in;
@@ -92,14 +102,14 @@ Variant DecompressPacket(const Variant& packet, std::size_t maxInflated) {
   zs.next_in = const_cast<Bytef*>(in.bytes.data());
   zs.avail_in = static_cast<uInt>(in.bytes.size());
 
-  // The packet is inflated straight into the result, which starts at four times the stream's size and
-  // doubles, never beyond `maxInflated`. Once it is full at that bound, one more byte of output is asked for:
-  // a stream that still has one inflates to too much.
+  // The packet is inflated straight into the result, which starts at four times the stream's size and grows
+  // by the ratio seen so far, never beyond `maxInflated`. Once it is full at that bound, one more byte of
+  // output is asked for: a stream that still has one inflates to too much.
   std::vector<std::uint8_t> out(std::min(maxInflated, std::max(kFirstOutput, in.bytes.size() * 4)));
   std::size_t used = 0;
   std::uint8_t beyond = 0;
   for (;;) {
-    GrowOutput(out, used, maxInflated);
+    GrowOutput(out, used, maxInflated, zs.total_in, zs.avail_in);
     const bool atBound = used == out.size();
     const std::size_t room = atBound ? 1 : std::min(out.size() - used, kMaxStep);
     zs.next_out = atBound ? &beyond : out.data() + used;
