@@ -1,5 +1,7 @@
 #include "sw/appserver/AppServer.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <map>
 
@@ -70,7 +72,11 @@ std::string NowText() {
 AppServer::AppServer(AppServerOptions options)
     : options_(std::move(options)),
       pool_(OpenDbConnector(options_.database), options_.statementTimeout),
-      sessions_([this](DbConnection& db) { return NextId(db, 2007, 1); }) {
+      sessions_([this](DbConnection& db) { return NextId(db, 2007, 1); },
+                // Server processes share a PostgreSQL database and hear of each other's logouts.
+                pool_.Connector().Dialect() == DbDialect::Postgres
+                    ? SessionStore::ConnectFn([this] { return pool_.Connector().Connect(); })
+                    : SessionStore::ConnectFn()) {
   if (options_.seedDir.empty()) options_.seedDir = DefaultSeedDir();
   if (options_.logFile == "-") {
     log_ = stderr;
@@ -79,6 +85,12 @@ AppServer::AppServer(AppServerOptions options)
     if (log_ == nullptr) throw Error("cannot open the log file " + options_.logFile);
     ownLog_ = true;
   }
+  // A terminal (or standard error) shows every line at once. A log file is written in blocks, at least once a
+  // second while calls come in, and wholly when the server stops: a flush per line would cost a system call
+  // on every call.
+  logEachLine_ = log_ != nullptr && (!ownLog_ || isatty(fileno(log_)) != 0);
+  if (log_ != nullptr && !logEachLine_) std::setvbuf(log_, nullptr, _IOFBF, std::size_t{64} * 1024);
+  logFlushed_ = std::chrono::steady_clock::now();
 }
 
 AppServer::~AppServer() {
@@ -146,9 +158,13 @@ void AppServer::LogCall(const CallStats& s) {
                            " login=" + (s.loginId.empty() ? "-" : s.loginId) + " call=" + s.name +
                            " ms=" + FormatFloat("0.000", ms) + " rows=" + IntToStr(s.rows) +
                            (error.empty() ? "" : " error=" + error) + "\n";
+  const auto now = std::chrono::steady_clock::now();
   std::lock_guard<std::mutex> lock(logMutex_);
   std::fputs(line.c_str(), log_);
-  std::fflush(log_);
+  if (logEachLine_ || now - logFlushed_ >= std::chrono::seconds(1)) {
+    std::fflush(log_);
+    logFlushed_ = now;
+  }
 }
 
 void AppServer::Register(Dispatcher& d) {

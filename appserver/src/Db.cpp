@@ -22,6 +22,14 @@ std::size_t DbConnection::ExecuteEach(std::string_view sql, const std::vector<Va
   return r.rows.size();
 }
 
+bool DbConnection::Listen(std::string_view) {
+  return false;
+}
+void DbConnection::Notify(std::string_view, std::string_view) {}
+std::vector<std::string> DbConnection::TakeNotices() {
+  return {};
+}
+
 void DbConnection::Begin() {
   Execute(Dialect() == DbDialect::Sqlite ? "BEGIN IMMEDIATE" : "BEGIN");
 }

@@ -2,9 +2,14 @@
 // timeout set on every connection.
 #include <libpq-fe.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "DbBackends.h"
 #include "DbValues.h"
@@ -113,17 +118,7 @@ class PostgresConnection final : public DbConnection {
       ptrs[i] = values[i].data();
       lengths[i] = static_cast<int>(values[i].size());
     }
-    ResultPtr res(PQexecParams(conn_, text.c_str(), static_cast<int>(params.size()), nullptr, ptrs.data(),
-                               lengths.data(), formats.data(), 0));
-    if (!res) throw Error(Trim(PQerrorMessage(conn_)));
-    const auto status = PQresultStatus(res.get());
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-      const char* state = PQresultErrorField(res.get(), PG_DIAG_SQLSTATE);
-      if (state != nullptr && std::string_view(state) == "57014") {
-        throw Error("statement cancelled: it ran longer than allowed");
-      }
-      throw Error(Trim(PQresultErrorMessage(res.get())));
-    }
+    ResultPtr res = Run(text, ptrs, lengths, formats);
     DbResult result;
     const int ncol = PQnfields(res.get());
     const int nrow = PQntuples(res.get());
@@ -136,30 +131,157 @@ class PostgresConnection final : public DbConnection {
       for (int c = 0; c < ncol; ++c) row.push_back(Read(res.get(), r, c, result.columns[c].type));
       result.rows.push_back(std::move(row));
     }
-    if (status == PGRES_COMMAND_OK) result.affected = StrToInt64Def(PQcmdTuples(res.get()), 0);
+    if (PQresultStatus(res.get()) == PGRES_COMMAND_OK)
+      result.affected = StrToInt64Def(PQcmdTuples(res.get()), 0);
     return result;
   }
 
   void ExecuteScript(std::string_view sql) override {
     const std::string text(sql);
-    ResultPtr res(PQexec(conn_, text.c_str()));
-    if (!res) throw Error(Trim(PQerrorMessage(conn_)));
-    const auto status = PQresultStatus(res.get());
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
-      throw Error(Trim(PQresultErrorMessage(res.get())));
+    Check(ResultPtr(PQexec(conn_, text.c_str())));
   }
 
   void SetStatementTimeout(std::chrono::milliseconds timeout) override {
     ExecuteScript("SET statement_timeout = " + IntToStr(timeout.count()));
   }
 
+  bool Listen(std::string_view channel) override {
+    if (channel.empty() ||
+        channel.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_") != std::string_view::npos)
+      throw Error("a notice channel is a plain lower-case name");
+    ExecuteScript("LISTEN " + std::string(channel));
+    return true;
+  }
+
+  void Notify(std::string_view channel, std::string_view text) override {
+    Execute("SELECT pg_notify(?, ?)", {Variant(std::string(channel)), Variant(std::string(text))});
+  }
+
+  std::vector<std::string> TakeNotices() override {
+    // A server that ends the session sends a last message and then closes: the second read sees the close.
+    for (int read = 0; read < 2; ++read) {
+      if (PQconsumeInput(conn_) == 0 || PQstatus(conn_) != CONNECTION_OK)
+        throw Error("the connection that hears notices was lost: " + Trim(PQerrorMessage(conn_)));
+    }
+    std::vector<std::string> texts;
+    while (PGnotify* n = PQnotifies(conn_)) {
+      texts.emplace_back(n->extra != nullptr ? n->extra : "");
+      PQfreemem(n);
+    }
+    return texts;
+  }
+
   bool IsHealthy() override {
     if (PQstatus(conn_) == CONNECTION_OK) return true;
     PQreset(conn_);
+    // A new session on the server: the statements prepared on the old one are gone.
+    prepared_.clear();
+    stale_.clear();
     return PQstatus(conn_) == CONNECTION_OK;
   }
 
  private:
+  // A statement prepared on this connection under a generated name.
+  struct Prepared {
+    std::string name;
+    std::uint64_t lastUse = 0;
+  };
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+  static constexpr std::size_t kPreparedCapacity = 64;
+
+  // Raises sw::Error with the server's message unless the result is a success.
+  void Check(const ResultPtr& res) const {
+    if (!res) throw Error(Trim(PQerrorMessage(conn_)));
+    const auto status = PQresultStatus(res.get());
+    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return;
+    if (SqlState(res) == "57014") throw Error("statement cancelled: it ran longer than allowed");
+    throw Error(Trim(PQresultErrorMessage(res.get())));
+  }
+  static std::string_view SqlState(const ResultPtr& res) {
+    const char* state = res ? PQresultErrorField(res.get(), PG_DIAG_SQLSTATE) : nullptr;
+    return state == nullptr ? std::string_view() : std::string_view(state);
+  }
+  // Whether statements may be prepared or deallocated now (not inside a failed transaction).
+  bool CanPrepare() const {
+    const auto t = PQtransactionStatus(conn_);
+    return t == PQTRANS_IDLE || t == PQTRANS_INTRANS;
+  }
+
+  // Runs a statement. One with parameters goes through a named prepared statement kept by its text (the
+  // server's own statements repeat with new values; parsing and planning are done once per connection); one
+  // without (ad hoc SQL, scripts) is sent as it is, which costs one round trip instead of two for a text that
+  // seldom comes again.
+  ResultPtr Run(const std::string& text, const std::vector<const char*>& values,
+                const std::vector<int>& lengths, const std::vector<int>& formats) {
+    const int n = static_cast<int>(values.size());
+    auto direct = [&] {
+      ResultPtr res(
+          PQexecParams(conn_, text.c_str(), n, nullptr, values.data(), lengths.data(), formats.data(), 0));
+      Check(res);
+      return res;
+    };
+    if (n == 0) return direct();
+    const std::string* name = PreparedName(text, n);
+    if (name == nullptr) return direct();
+    ResultPtr res(PQexecPrepared(conn_, name->c_str(), n, values.data(), lengths.data(), formats.data(), 0));
+    // A table changed under the statement so that its result columns differ, or someone deallocated it:
+    // forget it and run the text afresh, unless the error has already spoilt the open transaction.
+    const std::string_view state = SqlState(res);
+    if (state == "0A000" || state == "26000") {
+      Forget(text, state == "0A000");
+      if (CanPrepare()) return direct();
+    }
+    Check(res);
+    return res;
+  }
+
+  // The name of the prepared statement of `text`, preparing it when new; null when it cannot be kept now.
+  const std::string* PreparedName(const std::string& text, int nParams) {
+    if (auto it = prepared_.find(text); it != prepared_.end()) {
+      it->second.lastUse = ++clock_;
+      return &it->second.name;
+    }
+    if (!CanPrepare()) return nullptr;
+    DeallocateStale();
+    if (prepared_.size() >= kPreparedCapacity) {
+      auto victim = prepared_.begin();
+      for (auto it = prepared_.begin(); it != prepared_.end(); ++it)
+        if (it->second.lastUse < victim->second.lastUse) victim = it;
+      Deallocate(std::move(victim->second.name));
+      prepared_.erase(victim);
+    }
+    std::string name = "sw_" + IntToStr(++nextName_);
+    ResultPtr res(PQprepare(conn_, name.c_str(), text.c_str(), nParams, nullptr));
+    Check(res);
+    auto& p = prepared_[text];
+    p.name = std::move(name);
+    p.lastUse = ++clock_;
+    return &p.name;
+  }
+
+  // Drops the kept statement of `text`; `onServer`: it still exists on the server and is deallocated.
+  void Forget(const std::string& text, bool onServer) {
+    const auto it = prepared_.find(text);
+    if (it == prepared_.end()) return;
+    if (onServer) Deallocate(std::move(it->second.name));
+    prepared_.erase(it);
+  }
+
+  // Deallocates outside a transaction only, where a failure (a statement someone deallocated by hand) spoils
+  // nothing; inside one the name waits for the next statement run outside.
+  void Deallocate(std::string name) {
+    stale_.push_back(std::move(name));
+    DeallocateStale();
+  }
+  void DeallocateStale() {
+    if (stale_.empty() || PQtransactionStatus(conn_) != PQTRANS_IDLE) return;
+    for (const std::string& n : stale_) ResultPtr done(PQexec(conn_, ("DEALLOCATE " + n).c_str()));
+    stale_.clear();
+  }
+
   static Variant Read(PGresult* res, int r, int c, DbColumnType type) {
     if (PQgetisnull(res, r, c)) return Variant::Null();
     const char* p = PQgetvalue(res, r, c);
@@ -185,6 +307,10 @@ class PostgresConnection final : public DbConnection {
   }
 
   PGconn* conn_;
+  std::unordered_map<std::string, Prepared, Hash, std::equal_to<>> prepared_;
+  std::vector<std::string> stale_;  // prepared statements to deallocate once the transaction has ended
+  std::uint64_t clock_ = 0;
+  std::uint64_t nextName_ = 0;
 };
 
 class PostgresConnector final : public DbConnector {

@@ -9,8 +9,6 @@
 namespace sw::appserver {
 namespace {
 
-constexpr auto kRecheck = std::chrono::seconds(5);
-
 std::string NowText() {
   return FormatDateTime("yyyy-mm-dd hh:nn:ss", Now());
 }
@@ -57,16 +55,56 @@ Session SessionStore::Login(DbConnection& db, const std::string& userCode, const
   return s;
 }
 
+bool SessionStore::HearEnds() {
+  if (!connect_) return true;
+  std::lock_guard<std::mutex> listenLock(listenMutex_);
+  if (!listener_) {
+    // Try again at most once a second while the database cannot be reached.
+    const auto now = std::chrono::steady_clock::now();
+    if (now < nextListen_) return false;
+    nextListen_ = now + std::chrono::seconds(1);
+    try {
+      auto conn = connect_();
+      if (!conn->Listen(kSessionEndChannel)) return true;
+      listener_ = std::move(conn);
+    } catch (const std::exception&) {
+      return false;
+    }
+    // Sessions ended while no one listened are unknown: confirm every session afresh.
+    std::lock_guard<std::mutex> lock(mutex_);
+    cache_.clear();
+    ++forgotten_;
+  }
+  try {
+    for (const std::string& text : listener_->TakeNotices()) {
+      if (const auto id = TryStrToInt64(text)) Forget(*id);
+    }
+  } catch (const std::exception&) {
+    listener_.reset();
+    return false;
+  }
+  return true;
+}
+
+void SessionStore::Forget(std::int64_t loginId) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  cache_.erase(loginId);
+  ++forgotten_;
+}
+
 std::optional<Session> SessionStore::Find(DbConnection& db, const std::string& loginIdText) {
   const auto id = ParseLoginId(loginIdText);
   if (!id) return std::nullopt;
+  const bool heard = HearEnds();
   const auto now = std::chrono::steady_clock::now();
   std::int64_t calls = 0;
+  std::uint64_t forgottenBefore = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    forgottenBefore = forgotten_;
     if (auto it = cache_.find(*id); it != cache_.end()) {
       ++it->second.pendingCalls;
-      if (now - it->second.checked < kRecheck) return it->second.session;
+      if (heard && now - it->second.checked < recheck_) return it->second.session;
       calls = it->second.pendingCalls;
       it->second.pendingCalls = 0;
       it->second.checked = now;
@@ -74,13 +112,12 @@ std::optional<Session> SessionStore::Find(DbConnection& db, const std::string& l
       calls = 1;
     }
   }
-  // Not cached or due for a check: read the row, and record the calls made since the last check.
+  // Not kept or due for a confirmation: read the row, and record the calls made since the last one.
   const auto r = db.Execute(
       "SELECT UserId, UserCode, UserName, OrgCode FROM tSysOnline WHERE LoginId = ? AND IsOnline = '1'",
       {Variant(*id)});
   if (r.rows.empty()) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    cache_.erase(*id);
+    Forget(*id);
     return std::nullopt;
   }
   Session s;
@@ -96,6 +133,11 @@ std::optional<Session> SessionStore::Find(DbConnection& db, const std::string& l
     // The statistics are a courtesy; a busy database must not refuse the call.
   }
   std::lock_guard<std::mutex> lock(mutex_);
+  if (forgotten_ != forgottenBefore) {
+    // A session ended while the row was read (perhaps this one): answer this call, keep nothing.
+    cache_.erase(*id);
+    return s;
+  }
   auto& c = cache_[*id];
   c.session = s;
   c.checked = now;
@@ -103,14 +145,21 @@ std::optional<Session> SessionStore::Find(DbConnection& db, const std::string& l
 }
 
 bool SessionStore::Logout(DbConnection& db, std::int64_t loginId) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    cache_.erase(loginId);
+  const bool ended =
+      db.Execute("UPDATE tSysOnline SET IsOnline = '0', LogoutTime = ? WHERE LoginId = ? AND IsOnline = '1'",
+                 {Variant(NowText()), Variant(loginId)})
+          .affected > 0;
+  // Forgotten after the row has changed, so that a check reading the row meanwhile keeps nothing.
+  Forget(loginId);
+  if (ended) {
+    try {
+      // The other server processes forget it too (nothing to do where no other process shares the database).
+      db.Notify(kSessionEndChannel, IntToStr(loginId));
+    } catch (const Error&) {
+      // The session has ended; the other processes see that at their next confirmation of it.
+    }
   }
-  return db.Execute(
-               "UPDATE tSysOnline SET IsOnline = '0', LogoutTime = ? WHERE LoginId = ? AND IsOnline = '1'",
-               {Variant(NowText()), Variant(loginId)})
-             .affected > 0;
+  return ended;
 }
 
 }  // namespace sw::appserver

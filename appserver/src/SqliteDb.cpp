@@ -3,7 +3,12 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 #include "DbBackends.h"
 #include "DbValues.h"
@@ -42,20 +47,104 @@ DbColumnType TypeFromValue(int sqliteType) {
   }
 }
 
-class Statement {
+// The prepared statements of one connection, kept by their SQL text so that a repeated statement skips
+// parsing and planning. Bounded: when full, the least recently used one is finalized. A statement is lent out
+// for one run and reset (bindings cleared) when it comes back; while it is out (a nested run of the same text
+// from a row callback), that text is prepared afresh and the extra statement is finalized after its run.
+class StatementCache {
  public:
-  Statement(sqlite3* db, std::string_view sql, const char** tail) {
-    if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, tail) != SQLITE_OK) {
-      throw Error(sqlite3_errmsg(db));
-    }
+  static constexpr std::size_t kCapacity = 64;
+
+  explicit StatementCache(sqlite3* db) : db_(db) {}
+  ~StatementCache() {
+    for (auto& [sql, e] : entries_) sqlite3_finalize(e.stmt);
   }
-  ~Statement() { sqlite3_finalize(stmt_); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-  sqlite3_stmt* get() const { return stmt_; }
+  StatementCache(const StatementCache&) = delete;
+  StatementCache& operator=(const StatementCache&) = delete;
+
+  struct Entry {
+    sqlite3_stmt* stmt = nullptr;
+    bool busy = false;
+    std::uint64_t lastUse = 0;
+  };
+
+  // A statement lent out; `entry` is null for one that is not kept.
+  class Lease {
+   public:
+    Lease(sqlite3_stmt* stmt, Entry* entry) : stmt_(stmt), entry_(entry) {}
+    ~Lease() {
+      if (entry_ == nullptr) {
+        sqlite3_finalize(stmt_);
+        return;
+      }
+      sqlite3_reset(stmt_);
+      sqlite3_clear_bindings(stmt_);
+      entry_->busy = false;
+    }
+    Lease(const Lease&) = delete;
+    Lease& operator=(const Lease&) = delete;
+    sqlite3_stmt* get() const { return stmt_; }
+
+   private:
+    sqlite3_stmt* stmt_;
+    Entry* entry_;
+  };
+
+  // The prepared statement of `sql`; raises sw::Error when it does not compile, is empty or holds more than
+  // one statement.
+  Lease Get(std::string_view sql) {
+    const auto it = entries_.find(sql);
+    if (it != entries_.end() && !it->second.busy) {
+      it->second.busy = true;
+      it->second.lastUse = ++clock_;
+      return Lease(it->second.stmt, &it->second);
+    }
+    sqlite3_stmt* stmt = Prepare(sql);
+    if (it != entries_.end()) return Lease(stmt, nullptr);
+    if (entries_.size() >= kCapacity && !EvictOne()) return Lease(stmt, nullptr);
+    Entry& e = entries_.emplace(std::string(sql), Entry{stmt, true, ++clock_}).first->second;
+    return Lease(stmt, &e);
+  }
 
  private:
-  sqlite3_stmt* stmt_ = nullptr;
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+
+  sqlite3_stmt* Prepare(std::string_view sql) {
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt,
+                           &tail) != SQLITE_OK) {
+      throw Error(sqlite3_errmsg(db_));
+    }
+    if (stmt == nullptr) throw Error("empty statement");
+    const std::string rest =
+        tail == nullptr ? std::string() : Trim(std::string_view(tail, sql.data() + sql.size() - tail));
+    if (!rest.empty() && rest != ";") {
+      sqlite3_finalize(stmt);
+      throw Error("only one statement may be run at a time");
+    }
+    return stmt;
+  }
+
+  // Finalizes the least recently used statement that is not lent out; false when every one is.
+  bool EvictOne() {
+    auto victim = entries_.end();
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+      if (!it->second.busy && (victim == entries_.end() || it->second.lastUse < victim->second.lastUse))
+        victim = it;
+    }
+    if (victim == entries_.end()) return false;
+    sqlite3_finalize(victim->second.stmt);
+    entries_.erase(victim);
+    return true;
+  }
+
+  sqlite3* db_;
+  std::unordered_map<std::string, Entry, Hash, std::equal_to<>> entries_;
+  std::uint64_t clock_ = 0;
 };
 
 class SqliteConnection final : public DbConnection {
@@ -70,8 +159,12 @@ class SqliteConnection final : public DbConnection {
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     sqlite3_progress_handler(db_, 10000, &SqliteConnection::Progress, this);
     ExecuteScript("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
+    statements_ = std::make_unique<StatementCache>(db_);
   }
-  ~SqliteConnection() override { sqlite3_close(db_); }
+  ~SqliteConnection() override {
+    statements_.reset();  // every statement is finalized before the database closes
+    sqlite3_close(db_);
+  }
 
   DbDialect Dialect() const override { return DbDialect::Sqlite; }
 
@@ -97,40 +190,42 @@ class SqliteConnection final : public DbConnection {
  private:
   template <class Sink>
   void Run(std::string_view sql, const std::vector<Variant>& params, DbResult& result, Sink sink) {
-    const char* tail = nullptr;
-    Statement st(db_, sql, &tail);
-    if (st.get() == nullptr) throw Error("empty statement");
-    if (tail != nullptr && !Trim(std::string_view(tail, sql.data() + sql.size() - tail)).empty()) {
-      const std::string rest = Trim(std::string_view(tail, sql.data() + sql.size() - tail));
-      if (rest != ";") throw Error("only one statement may be run at a time");
-    }
+    const StatementCache::Lease st = statements_->Get(sql);
     const int expected = sqlite3_bind_parameter_count(st.get());
     if (expected != static_cast<int>(params.size())) {
       throw Error("statement expects " + IntToStr(expected) + " parameters, got " + IntToStr(params.size()));
     }
     for (std::size_t i = 0; i < params.size(); ++i) Bind(st.get(), static_cast<int>(i) + 1, params[i]);
 
-    const int ncol = sqlite3_column_count(st.get());
-    for (int c = 0; c < ncol; ++c) {
-      result.columns.push_back(
-          {sqlite3_column_name(st.get(), c), TypeFromDecl(sqlite3_column_decltype(st.get(), c))});
-    }
-    StartClock();
+    // The columns are read after the first step: a kept statement whose tables changed since it was prepared
+    // is prepared again by that step, and only then describes the tables as they are.
+    int ncol = -1;
     std::vector<Variant> row;
-    row.reserve(ncol);
+    StartClock();
+    const struct ClockStop {
+      SqliteConnection* c;
+      ~ClockStop() { c->StopClock(); }
+    } clockStop{this};
     for (;;) {
       const int rc = sqlite3_step(st.get());
-      if (rc == SQLITE_DONE) break;
-      if (rc != SQLITE_ROW) {
+      if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
         if (rc == SQLITE_INTERRUPT && timedOut_)
           throw Error("statement cancelled: it ran longer than allowed");
         throw Error(sqlite3_errmsg(db_));
       }
+      if (ncol < 0) {
+        ncol = sqlite3_column_count(st.get());
+        for (int c = 0; c < ncol; ++c) {
+          result.columns.push_back(
+              {sqlite3_column_name(st.get(), c), TypeFromDecl(sqlite3_column_decltype(st.get(), c))});
+        }
+        row.reserve(ncol);
+      }
+      if (rc == SQLITE_DONE) break;
       row.clear();
       for (int c = 0; c < ncol; ++c) row.push_back(Read(st.get(), c, result.columns[c]));
       sink(result.columns, row);
     }
-    StopClock();
     for (auto& col : result.columns) {
       if (col.type == DbColumnType::Null) col.type = DbColumnType::Text;
     }
@@ -222,6 +317,7 @@ class SqliteConnection final : public DbConnection {
   }
 
   sqlite3* db_ = nullptr;
+  std::unique_ptr<StatementCache> statements_;
   std::chrono::milliseconds timeout_{0};
   std::chrono::steady_clock::time_point started_;
   bool running_ = false;

@@ -58,6 +58,8 @@ class AppServer {
   std::mutex logMutex_;
   std::FILE* log_ = nullptr;
   bool ownLog_ = false;
+  bool logEachLine_ = true;                           // else flushed at most once a second
+  std::chrono::steady_clock::time_point logFlushed_;  // guarded by logMutex_
 };
 
 }  // namespace sw::appserver

@@ -53,6 +53,15 @@ class DbConnection {
   // Whether the connection still works (PostgreSQL connections may be dropped by the server).
   virtual bool IsHealthy() = 0;
 
+  // Notices between the server processes of one database (PostgreSQL's LISTEN/NOTIFY). Listen subscribes this
+  // connection to a channel (a plain lower-case name) and returns false when the backend has no notices (an
+  // SQLite file serves one process). Notify sends a text to every connection listening on the channel, when
+  // the open transaction commits (at once outside one). TakeNotices returns the texts received so far without
+  // waiting, and raises sw::Error when the connection is lost (notices may have been missed then).
+  virtual bool Listen(std::string_view channel);
+  virtual void Notify(std::string_view channel, std::string_view text);
+  virtual std::vector<std::string> TakeNotices();
+
   void Begin();
   void Commit();
   void Rollback();
