@@ -18,6 +18,19 @@ std::string CheckedName(std::string_view name, std::string_view what) {
   return n;
 }
 
+// A date, date-time or time read as text ("yyyy-mm-dd hh:nn:ss", a date alone, a time alone); null when it
+// is none of them.
+void AddDateText(PacketWriter& w, std::string_view text) {
+  const std::string t = Trim(text);
+  if (const auto d = TryStrToDateTime(t)) {
+    w.AddDateTime(*d);
+  } else if (const auto time = TryStrToTime(t)) {
+    w.AddDateTime(*time);
+  } else {
+    w.AddNull();
+  }
+}
+
 void AddValue(PacketWriter& w, TFieldType type, const Variant& v) {
   if (v.IsBlank()) {
     w.AddNull();
@@ -51,12 +64,8 @@ void AddValue(PacketWriter& w, TFieldType type, const Variant& v) {
     case TFieldType::ftDateTime:
       if (v.IsNumeric()) {
         w.AddDateTime(v.ToDouble());
-      } else if (const auto d = TryStrToDateTime(Trim(v.ToString()))) {
-        w.AddDateTime(*d);
-      } else if (const auto t = TryStrToTime(Trim(v.ToString()))) {
-        w.AddDateTime(*t);
       } else {
-        w.AddNull();
+        AddDateText(w, v.ToString());
       }
       return;
     case TFieldType::ftBoolean:
@@ -111,6 +120,49 @@ void AddCondition(SelectPlan& plan, std::string_view condition) {
   }
   plan.derivedSelect.clear();  // one condition per plan: it is now part of the statement
   plan.select += " WHERE " + cond;
+}
+
+// A value read in place. The pairs a large search is made of (numbers into number fields, texts into text
+// and date fields) go straight into the packet; every other pair takes the variant conversions above, which
+// give these pairs the same result.
+void AddValue(PacketWriter& w, TFieldType type, const DbValue& v) {
+  switch (type) {
+    case TFieldType::ftInteger:
+    case TFieldType::ftLargeint:
+    case TFieldType::ftSmallint:
+      if (v.type == DbColumnType::Integer) {
+        w.AddInt(v.integer);
+        return;
+      }
+      break;
+    case TFieldType::ftFloat:
+      if (v.type == DbColumnType::Float) {
+        w.AddFloat(v.real);
+        return;
+      }
+      break;
+    case TFieldType::ftDate:
+    case TFieldType::ftTime:
+    case TFieldType::ftDateTime:
+      if (v.type == DbColumnType::Text) {
+        AddDateText(w, v.bytes);
+        return;
+      }
+      break;
+    case TFieldType::ftBoolean:
+      break;
+    default:
+      if (v.type == DbColumnType::Text || v.type == DbColumnType::Blob) {
+        w.AddText(v.bytes);
+        return;
+      }
+      break;
+  }
+  if (v.type == DbColumnType::Null) {
+    w.AddNull();
+  } else {
+    AddValue(w, type, v.ToVariant());
+  }
 }
 
 }  // namespace
@@ -244,12 +296,13 @@ Variant RunClassSelect(DbConnection& db, const SelectPlan& plan, std::size_t max
   if (maxRows > 0) sql += " LIMIT " + IntToStr(static_cast<std::int64_t>(maxRows) + 1);
   PacketWriter w(plan.fields);
   std::size_t seen = 0;
-  db.ExecuteEach(sql, plan.params, [&](const std::vector<DbColumn>&, const std::vector<Variant>& row) {
+  db.ExecuteEach(sql, plan.params, [&](const std::vector<DbColumn>&, std::span<const DbValue> row) {
     if (maxRows > 0 && seen >= maxRows) {
       ++seen;
       return;
     }
-    for (std::size_t c = 0; c < plan.fields.size(); ++c) AddValue(w, plan.fields[c].DataType, row.at(c));
+    if (row.size() < plan.fields.size()) throw Error("@查询返回的列少于类的字段。");
+    for (std::size_t c = 0; c < plan.fields.size(); ++c) AddValue(w, plan.fields[c].DataType, row[c]);
     w.EndRow();
     ++seen;
   });

@@ -18,8 +18,67 @@ int DbResult::ColumnIndex(std::string_view name) const {
 std::size_t DbConnection::ExecuteEach(std::string_view sql, const std::vector<Variant>& params,
                                       const RowFn& row) {
   const DbResult r = Execute(sql, params);
-  for (const auto& values : r.rows) row(r.columns, values);
+  std::vector<DbValue> values;
+  for (const auto& v : r.rows) {
+    values.clear();
+    for (const Variant& x : v) values.push_back(DbValue::Of(x));
+    row(r.columns, values);
+  }
   return r.rows.size();
+}
+
+Variant DbValue::ToVariant() const {
+  switch (type) {
+    case DbColumnType::Null:
+      return Variant::Null();
+    case DbColumnType::Integer:
+      return Variant(integer);
+    case DbColumnType::Float:
+      return Variant(real);
+    case DbColumnType::Boolean:
+      return Variant(integer != 0);
+    case DbColumnType::Blob:
+      return Variant::Bytes(bytes);
+    case DbColumnType::Text:
+      break;
+  }
+  return Variant(std::string(bytes));
+}
+
+DbValue DbValue::Of(const Variant& v) {
+  DbValue d;
+  switch (v.Type()) {
+    case VarType::Empty:
+    case VarType::Null:
+      break;
+    case VarType::Int16:
+    case VarType::Int32:
+    case VarType::Int64:
+      d.type = DbColumnType::Integer;
+      d.integer = v.ToInt64();
+      break;
+    case VarType::Double:
+      d.type = DbColumnType::Float;
+      d.real = v.ToDouble();
+      break;
+    case VarType::Boolean:
+      d.type = DbColumnType::Boolean;
+      d.integer = v.ToBool() ? 1 : 0;
+      break;
+    case VarType::ByteArray: {
+      const auto& b = v.AsBytes().bytes;
+      d.type = DbColumnType::Blob;
+      d.bytes = std::string_view(reinterpret_cast<const char*>(b.data()), b.size());
+      break;
+    }
+    case VarType::Text:
+      d.type = DbColumnType::Text;
+      d.bytes = v.AsText();
+      break;
+    default:
+      throw Error(std::string("a value of type ") + VarTypeName(v.Type()) + " is not a database value");
+  }
+  return d;
 }
 
 bool DbConnection::Listen(std::string_view) {

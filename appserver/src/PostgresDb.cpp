@@ -101,23 +101,10 @@ class PostgresConnection final : public DbConnection {
 
   DbResult Execute(std::string_view sql, const std::vector<Variant>& params) override {
     const std::string text = PostgresPlaceholders(sql);
-    std::vector<std::string> values(params.size());
-    std::vector<const char*> ptrs(params.size(), nullptr);
-    std::vector<int> lengths(params.size(), 0);
-    std::vector<int> formats(params.size(), 0);
-    for (std::size_t i = 0; i < params.size(); ++i) {
-      const Variant& v = params[i];
-      if (v.IsBlank()) continue;
-      if (v.IsArray()) throw Error("an array cannot be a statement parameter");
-      if (v.IsBytes()) {
-        values[i] = v.BytesAsString();
-        formats[i] = 1;
-      } else {
-        values[i] = DbParamText(v);
-      }
-      ptrs[i] = values[i].data();
-      lengths[i] = static_cast<int>(values[i].size());
-    }
+    std::vector<std::string> values;
+    std::vector<const char*> ptrs;
+    std::vector<int> lengths, formats;
+    ParamTexts(params, values, ptrs, lengths, formats);
     ResultPtr res = Run(text, ptrs, lengths, formats);
     DbResult result;
     const int ncol = PQnfields(res.get());
@@ -125,15 +112,74 @@ class PostgresConnection final : public DbConnection {
     for (int c = 0; c < ncol; ++c)
       result.columns.push_back({PQfname(res.get(), c), TypeOf(PQftype(res.get(), c))});
     result.rows.reserve(nrow);
+    std::string blob;
     for (int r = 0; r < nrow; ++r) {
       std::vector<Variant> row;
       row.reserve(ncol);
-      for (int c = 0; c < ncol; ++c) row.push_back(Read(res.get(), r, c, result.columns[c].type));
+      for (int c = 0; c < ncol; ++c)
+        row.push_back(Read(res.get(), r, c, result.columns[c].type, blob).ToVariant());
       result.rows.push_back(std::move(row));
     }
     if (PQresultStatus(res.get()) == PGRES_COMMAND_OK)
       result.affected = StrToInt64Def(PQcmdTuples(res.get()), 0);
     return result;
+  }
+
+  // Rows in batches through a cursor, so that a large result is never held in memory whole; between two
+  // batches the connection is free for statements the row callback runs. Outside a transaction one is opened
+  // for the cursor's lifetime. The statement timeout holds for every batch.
+  std::size_t ExecuteEach(std::string_view sql, const std::vector<Variant>& params,
+                          const RowFn& fn) override {
+    std::vector<std::string> values;
+    std::vector<const char*> ptrs;
+    std::vector<int> lengths, formats;
+    ParamTexts(params, values, ptrs, lengths, formats);
+    const std::string cursor = "sw_rows_" + IntToStr(++cursors_);  // a nested run has its own
+    const bool own = PQtransactionStatus(conn_) == PQTRANS_IDLE;
+    if (own) ExecuteScript("BEGIN");
+    try {
+      const std::string declare = "DECLARE " + cursor + " NO SCROLL CURSOR FOR " + PostgresPlaceholders(sql);
+      Check(ResultPtr(PQexecParams(conn_, declare.c_str(), static_cast<int>(ptrs.size()), nullptr,
+                                   ptrs.data(), lengths.data(), formats.data(), 0)));
+      const std::string fetch = "FETCH " + IntToStr(kFetchRows) + " FROM " + cursor;
+      std::vector<DbColumn> columns;
+      std::vector<DbValue> row;
+      std::vector<std::string> blobs;  // the unescaped binary values of the current row
+      std::size_t count = 0;
+      for (;;) {
+        ResultPtr res(PQexec(conn_, fetch.c_str()));
+        Check(res);
+        if (columns.empty()) {
+          for (int c = 0; c < PQnfields(res.get()); ++c)
+            columns.push_back({PQfname(res.get(), c), TypeOf(PQftype(res.get(), c))});
+          row.resize(columns.size());
+          blobs.resize(columns.size());
+        }
+        const int nrow = PQntuples(res.get());
+        for (int r = 0; r < nrow; ++r) {
+          for (std::size_t c = 0; c < columns.size(); ++c)
+            row[c] = Read(res.get(), r, static_cast<int>(c), columns[c].type, blobs[c]);
+          fn(columns, row);
+          ++count;
+        }
+        if (nrow < kFetchRows) break;
+      }
+      ExecuteScript("CLOSE " + cursor);
+      if (own) ExecuteScript("COMMIT");
+      return count;
+    } catch (...) {
+      // The cursor ends with the transaction; inside the caller's, it is closed while that still works.
+      try {
+        if (own) {
+          ExecuteScript("ROLLBACK");
+        } else if (PQtransactionStatus(conn_) == PQTRANS_INTRANS) {
+          ExecuteScript("CLOSE " + cursor);
+        }
+      } catch (const Error&) {
+        // The connection is broken: the next use finds out.
+      }
+      throw;
+    }
   }
 
   void ExecuteScript(std::string_view sql) override {
@@ -191,6 +237,7 @@ class PostgresConnection final : public DbConnection {
     std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
   };
   static constexpr std::size_t kPreparedCapacity = 64;
+  static constexpr int kFetchRows = 2000;  // rows of one batch of a streamed result
 
   // Raises sw::Error with the server's message unless the result is a success.
   void Check(const ResultPtr& res) const {
@@ -282,28 +329,61 @@ class PostgresConnection final : public DbConnection {
     stale_.clear();
   }
 
-  static Variant Read(PGresult* res, int r, int c, DbColumnType type) {
-    if (PQgetisnull(res, r, c)) return Variant::Null();
+  // The parameters as libpq takes them: texts, byte arrays in binary, a null pointer for SQL NULL.
+  static void ParamTexts(const std::vector<Variant>& params, std::vector<std::string>& values,
+                         std::vector<const char*>& ptrs, std::vector<int>& lengths,
+                         std::vector<int>& formats) {
+    values.assign(params.size(), std::string());
+    ptrs.assign(params.size(), nullptr);
+    lengths.assign(params.size(), 0);
+    formats.assign(params.size(), 0);
+    for (std::size_t i = 0; i < params.size(); ++i) {
+      const Variant& v = params[i];
+      if (v.IsBlank()) continue;
+      if (v.IsArray()) throw Error("an array cannot be a statement parameter");
+      if (v.IsBytes()) {
+        values[i] = v.BytesAsString();
+        formats[i] = 1;
+      } else {
+        values[i] = DbParamText(v);
+      }
+      ptrs[i] = values[i].data();
+      lengths[i] = static_cast<int>(values[i].size());
+    }
+  }
+
+  // A value of a result in place; a binary value is unescaped into `blob`, which it then points into.
+  static DbValue Read(PGresult* res, int r, int c, DbColumnType type, std::string& blob) {
+    DbValue v;
+    if (PQgetisnull(res, r, c)) return v;
     const char* p = PQgetvalue(res, r, c);
     const int len = PQgetlength(res, r, c);
+    v.type = type;
     switch (type) {
       case DbColumnType::Integer:
-        return Variant(static_cast<std::int64_t>(std::strtoll(p, nullptr, 10)));
+        v.integer = std::strtoll(p, nullptr, 10);
+        break;
       case DbColumnType::Float:
-        return Variant(TryStrToFloat(std::string_view(p, len)).value_or(0.0));
+        v.real = TryStrToFloat(std::string_view(p, len)).value_or(0.0);
+        break;
       case DbColumnType::Boolean:
-        return Variant(p[0] == 't');
+        v.integer = p[0] == 't' ? 1 : 0;
+        break;
       case DbColumnType::Blob: {
         std::size_t n = 0;
         unsigned char* raw = PQunescapeBytea(reinterpret_cast<const unsigned char*>(p), &n);
         if (raw == nullptr) throw Error("cannot decode a binary column");
-        Variant v = Variant::Bytes(std::string_view(reinterpret_cast<const char*>(raw), n));
+        blob.assign(reinterpret_cast<const char*>(raw), n);
         PQfreemem(raw);
-        return v;
+        v.bytes = blob;
+        break;
       }
       default:
-        return Variant(std::string(p, len));
+        v.type = DbColumnType::Text;
+        v.bytes = std::string_view(p, static_cast<std::size_t>(len));
+        break;
     }
+    return v;
   }
 
   PGconn* conn_;
@@ -311,6 +391,7 @@ class PostgresConnection final : public DbConnection {
   std::vector<std::string> stale_;  // prepared statements to deallocate once the transaction has ended
   std::uint64_t clock_ = 0;
   std::uint64_t nextName_ = 0;
+  std::uint64_t cursors_ = 0;
 };
 
 class PostgresConnector final : public DbConnector {

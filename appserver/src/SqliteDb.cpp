@@ -170,8 +170,11 @@ class SqliteConnection final : public DbConnection {
 
   DbResult Execute(std::string_view sql, const std::vector<Variant>& params) override {
     DbResult result;
-    Run(sql, params, result, [&](const std::vector<DbColumn>&, std::vector<Variant>& row) {
-      result.rows.push_back(std::move(row));
+    Run(sql, params, result, [&](const std::vector<DbColumn>&, std::span<const DbValue> row) {
+      std::vector<Variant> values;
+      values.reserve(row.size());
+      for (const DbValue& v : row) values.push_back(v.ToVariant());
+      result.rows.push_back(std::move(values));
     });
     return result;
   }
@@ -180,7 +183,7 @@ class SqliteConnection final : public DbConnection {
                           const RowFn& fn) override {
     DbResult result;
     std::size_t n = 0;
-    Run(sql, params, result, [&](const std::vector<DbColumn>& columns, std::vector<Variant>& row) {
+    Run(sql, params, result, [&](const std::vector<DbColumn>& columns, std::span<const DbValue> row) {
       fn(columns, row);
       ++n;
     });
@@ -200,7 +203,7 @@ class SqliteConnection final : public DbConnection {
     // The columns are read after the first step: a kept statement whose tables changed since it was prepared
     // is prepared again by that step, and only then describes the tables as they are.
     int ncol = -1;
-    std::vector<Variant> row;
+    std::vector<DbValue> row;
     StartClock();
     const struct ClockStop {
       SqliteConnection* c;
@@ -219,12 +222,11 @@ class SqliteConnection final : public DbConnection {
           result.columns.push_back(
               {sqlite3_column_name(st.get(), c), TypeFromDecl(sqlite3_column_decltype(st.get(), c))});
         }
-        row.reserve(ncol);
+        row.resize(static_cast<std::size_t>(ncol));
       }
       if (rc == SQLITE_DONE) break;
-      row.clear();
-      for (int c = 0; c < ncol; ++c) row.push_back(Read(st.get(), c, result.columns[c]));
-      sink(result.columns, row);
+      for (int c = 0; c < ncol; ++c) row[c] = Read(st.get(), c, result.columns[c]);
+      sink(result.columns, std::span<const DbValue>(row));
     }
     for (auto& col : result.columns) {
       if (col.type == DbColumnType::Null) col.type = DbColumnType::Text;
@@ -295,25 +297,36 @@ class SqliteConnection final : public DbConnection {
     if (rc != SQLITE_OK) throw Error(sqlite3_errmsg(db_));
   }
 
-  static Variant Read(sqlite3_stmt* st, int c, DbColumn& col) {
+  // A value of the current row in place: its text or bytes stay valid until the next step.
+  static DbValue Read(sqlite3_stmt* st, int c, DbColumn& col) {
     const int t = sqlite3_column_type(st, c);
     if (col.type == DbColumnType::Null && t != SQLITE_NULL) col.type = TypeFromValue(t);
+    DbValue v;
     switch (t) {
       case SQLITE_NULL:
-        return Variant::Null();
+        break;
       case SQLITE_INTEGER:
-        return Variant(static_cast<std::int64_t>(sqlite3_column_int64(st, c)));
+        v.type = DbColumnType::Integer;
+        v.integer = sqlite3_column_int64(st, c);
+        break;
       case SQLITE_FLOAT:
-        return Variant(sqlite3_column_double(st, c));
+        v.type = DbColumnType::Float;
+        v.real = sqlite3_column_double(st, c);
+        break;
       case SQLITE_BLOB: {
         const auto* p = static_cast<const char*>(sqlite3_column_blob(st, c));
-        return Variant::Bytes(std::string_view(p ? p : "", sqlite3_column_bytes(st, c)));
+        v.type = DbColumnType::Blob;
+        v.bytes = std::string_view(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
+        break;
       }
       default: {
         const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
-        return Variant(std::string(p ? p : "", sqlite3_column_bytes(st, c)));
+        v.type = DbColumnType::Text;
+        v.bytes = std::string_view(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
+        break;
       }
     }
+    return v;
   }
 
   sqlite3* db_ = nullptr;

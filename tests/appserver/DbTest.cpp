@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
+#include <span>
 
 #include "TestSupport.h"
 #include "sw/appserver/Db.h"
 #include "sw/appserver/Schema.h"
 #include "sw/core/DateTime.h"
 #include "sw/core/Error.h"
+#include "sw/core/Text.h"
 
 namespace sw::appserver {
 namespace {
@@ -90,13 +93,89 @@ TEST_P(DbTest, StatementOverTheTimeLimitIsCancelled) {
   const char* slow =
       "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 1000000000) SELECT MAX(x) "
       "FROM c";
-  try {
-    db_->Execute(slow);
-    FAIL() << "the statement was not cancelled";
-  } catch (const Error& e) {
-    EXPECT_NE(std::string(e.what()).find("longer than allowed"), std::string::npos) << e.what();
+  // The same limit whether the rows are kept or streamed.
+  const std::function<void()> runs[] = {
+      [&] { db_->Execute(slow); },
+      [&] { db_->ExecuteEach(slow, {}, [](const auto&, auto) {}); },
+  };
+  for (const auto& run : runs) {
+    try {
+      run();
+      FAIL() << "the statement was not cancelled";
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find("longer than allowed"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(db_->Execute("SELECT 3").rows.at(0).at(0).ToInt64(), 3);
   }
-  EXPECT_EQ(db_->Execute("SELECT 3").rows.at(0).at(0).ToInt64(), 3);
+}
+
+// Streamed rows carry what Execute returns, value for value, with the column types.
+TEST_P(DbTest, StreamedRowsMatchTheKeptOnes) {
+  const bool pg = db_->Dialect() == DbDialect::Postgres;
+  db_->Execute(std::string("CREATE TABLE t (id BIGINT, f DOUBLE PRECISION, s VARCHAR(40), b ") +
+               (pg ? "BYTEA" : "BLOB") + ")");
+  DbTransaction tx(*db_);
+  for (int i = 0; i < 3000; ++i) {
+    const std::string bytes = {'\0', static_cast<char>(i % 256), '\xff'};
+    db_->Execute("INSERT INTO t VALUES (?, ?, ?, ?)",
+                 {Variant(std::int64_t{i} * 1000003), i % 7 == 0 ? Variant::Null() : Variant(i / 4.0),
+                  i % 5 == 0 ? Variant::Null() : Variant("行 " + std::to_string(i) + " O'Hara"),
+                  i % 3 == 0 ? Variant::Null() : Variant::Bytes(bytes)});
+  }
+  tx.Commit();
+  const std::string sql = "SELECT id, f, s, b, id % 2 = 0 AS even FROM t WHERE id >= ? ORDER BY id";
+  const std::vector<Variant> params = {Variant(std::int64_t{0})};
+  const DbResult kept = db_->Execute(sql, params);
+  ASSERT_EQ(kept.rows.size(), 3000u);
+  std::vector<std::vector<Variant>> streamed;
+  std::vector<DbColumn> columns;
+  const std::size_t count =
+      db_->ExecuteEach(sql, params, [&](const auto& cols, std::span<const DbValue> row) {
+        columns = cols;
+        std::vector<Variant> values;
+        for (const DbValue& v : row) values.push_back(v.ToVariant());
+        streamed.push_back(std::move(values));
+      });
+  EXPECT_EQ(count, kept.rows.size());
+  ASSERT_EQ(columns.size(), kept.columns.size());
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    EXPECT_EQ(columns[c].name, kept.columns[c].name);
+    EXPECT_EQ(columns[c].type, kept.columns[c].type) << columns[c].name;
+  }
+  EXPECT_EQ(streamed, kept.rows);
+  // A statement without rows streams nothing.
+  EXPECT_EQ(db_->ExecuteEach("SELECT id FROM t WHERE id < 0", {}, [](const auto&, auto) { FAIL(); }), 0u);
+}
+
+// A row callback that gives up (a limit, a value the packet refuses) ends the statement; the connection
+// serves the next one, inside or outside a transaction.
+TEST_P(DbTest, ARowCallbackThatThrowsLeavesTheConnectionUsable) {
+  db_->Execute("CREATE TABLE t (id INTEGER)");
+  db_->Execute(
+      "INSERT INTO t SELECT x FROM (WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c "
+      "WHERE x < 5000) SELECT x FROM c) n");
+  for (int round = 0; round < 2; ++round) {
+    std::size_t seen = 0;
+    EXPECT_THROW(db_->ExecuteEach("SELECT id FROM t ORDER BY id", {},
+                                  [&](const auto&, std::span<const DbValue> row) {
+                                    if (++seen == 10) throw Error("enough at " + IntToStr(row[0].integer));
+                                  }),
+                 Error);
+    EXPECT_EQ(seen, 10u);
+    EXPECT_EQ(db_->Execute("SELECT COUNT(*) FROM t").rows.at(0).at(0).ToInt64(), 5000);
+  }
+  // Inside the caller's transaction: streamed whole, given up on, and the transaction goes on.
+  {
+    DbTransaction tx(*db_);
+    std::size_t all = 0;
+    db_->ExecuteEach("SELECT id FROM t", {}, [&](const auto&, auto) { ++all; });
+    EXPECT_EQ(all, 5000u);
+    EXPECT_THROW(db_->ExecuteEach("SELECT id FROM t", {}, [](const auto&, auto) { throw Error("no"); }),
+                 Error);
+    db_->Execute("INSERT INTO t VALUES (0)");
+    tx.Commit();
+  }
+  EXPECT_EQ(db_->Execute("SELECT COUNT(*) FROM t").rows.at(0).at(0).ToInt64(), 5001);
 }
 
 TEST_P(DbTest, SchemaIsCreatedOnceAndReused) {

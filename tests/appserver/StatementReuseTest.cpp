@@ -4,6 +4,7 @@
 // and on PostgreSQL a dropped server session or statements deallocated by hand.
 #include <gtest/gtest.h>
 
+#include <span>
 #include <string>
 
 #include "TestSupport.h"
@@ -53,10 +54,10 @@ TEST_P(StatementReuseTest, RepeatedTextsBindTheirOwnValuesAndSeeTheTableAsItIs) 
   // The same text run from inside the rows of its own run.
   std::string pairs;
   db_->ExecuteEach("SELECT s FROM t WHERE id <= ? ORDER BY id", {Variant(std::int64_t{2})},
-                   [&](const std::vector<DbColumn>&, const std::vector<Variant>& row) {
+                   [&](const std::vector<DbColumn>&, std::span<const DbValue> row) {
                      const auto inner = db_->Execute("SELECT s FROM t WHERE id <= ? ORDER BY id",
                                                      {Variant(std::int64_t{5})});
-                     pairs += row[0].ToString() + ":" + IntToStr(inner.rows.size()) + " ";
+                     pairs += std::string(row[0].bytes) + ":" + IntToStr(inner.rows.size()) + " ";
                    });
   EXPECT_EQ(pairs, "v1:5 v2:5 ");
 

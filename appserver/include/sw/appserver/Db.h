@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,20 @@ enum class DbColumnType : std::uint8_t { Integer, Float, Text, Blob, Boolean, Nu
 struct DbColumn {
   std::string name;
   DbColumnType type = DbColumnType::Text;
+};
+
+// One value of a row handed on as it is read (ExecuteEach): numbers as they are, texts and bytes pointing
+// into the backend's own buffers, so that a large result is read without a variant or an allocation per
+// value. The text or bytes are valid only while the row callback runs.
+struct DbValue {
+  DbColumnType type = DbColumnType::Null;  // Null for SQL NULL; Integer, Float, Text, Blob or Boolean
+  std::int64_t integer = 0;                // Integer; Boolean as 1 or 0
+  double real = 0;                         // Float
+  std::string_view bytes;                  // Text, Blob
+  // The value as Execute returns it: Null, Int64, Double, Text, ByteArray or Boolean.
+  Variant ToVariant() const;
+  // A view of a value as Execute returns it, which must outlive the view.
+  static DbValue Of(const Variant& v);
 };
 
 struct DbResult {
@@ -42,9 +57,9 @@ class DbConnection {
   // Runs one statement with its parameters. Throws sw::Error with the backend's message on failure.
   virtual DbResult Execute(std::string_view sql, const std::vector<Variant>& params = {}) = 0;
   // Runs a query and hands every row to `row` as it is read, without keeping the rows (large results). The
-  // columns are passed with the first row (and are empty when there is no row). Backends that cannot stream
-  // run Execute and hand its rows on.
-  using RowFn = std::function<void(const std::vector<DbColumn>& columns, const std::vector<Variant>& row)>;
+  // columns are passed with every row (a column typed by its values, such as an expression, is Null until
+  // its first value). Backends that cannot stream run Execute and hand its rows on.
+  using RowFn = std::function<void(const std::vector<DbColumn>& columns, std::span<const DbValue> row)>;
   virtual std::size_t ExecuteEach(std::string_view sql, const std::vector<Variant>& params, const RowFn& row);
   // Runs a script of several statements without parameters (schema creation).
   virtual void ExecuteScript(std::string_view sql) = 0;
