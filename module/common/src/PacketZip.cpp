@@ -65,10 +65,10 @@ Variant CompressPacket(const Variant& packet) {
   // zlib does not write through next_in; its interface just predates const.
   zs.next_in = const_cast<Bytef*>(in.bytes.data());
   std::size_t inLeft = in.bytes.size();
-  // Table packets shrink four to ten times at level 1: a quarter of the input is room enough for most, and
-  // the buffer grows for the rest. The whole input goes in at once (in steps of what zlib can count), so
-  // the stream is the one zlib's one-shot compress2 writes.
-  std::vector<std::uint8_t> out(std::max(kFirstOutput, in.bytes.size() / 4));
+  // The first 64 KiB of output show how well the packet shrinks; the buffer is then sized for the rest by
+  // that ratio. The whole input goes in at once (in steps of what zlib can count), so the stream is the one
+  // zlib's one-shot compress2 writes.
+  std::vector<std::uint8_t> out(kFirstOutput);
   std::size_t used = 0;
   for (;;) {
     GrowOutput(out, used, std::numeric_limits<std::size_t>::max(), zs.total_in, inLeft + zs.avail_in);
@@ -102,10 +102,11 @@ Variant DecompressPacket(const Variant& packet, std::size_t maxInflated) {
   zs.next_in = const_cast<Bytef*>(in.bytes.data());
   zs.avail_in = static_cast<uInt>(in.bytes.size());
 
-  // The packet is inflated straight into the result, which starts at four times the stream's size and grows
-  // by the ratio seen so far, never beyond `maxInflated`. Once it is full at that bound, one more byte of
-  // output is asked for: a stream that still has one inflates to too much.
-  std::vector<std::uint8_t> out(std::min(maxInflated, std::max(kFirstOutput, in.bytes.size() * 4)));
+  // The packet is inflated straight into the result: 64 KiB first, then as much as the rest of the stream
+  // should give at the ratio seen so far, never beyond `maxInflated` (sizing by the ratio touches little
+  // memory that is never used, a growing guess copies little). Once the result is full at that bound, one
+  // more byte of output is asked for: a stream that still has one inflates to too much.
+  std::vector<std::uint8_t> out(std::min(maxInflated, kFirstOutput));
   std::size_t used = 0;
   std::uint8_t beyond = 0;
   for (;;) {
