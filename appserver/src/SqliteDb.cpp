@@ -158,7 +158,12 @@ class SqliteConnection final : public DbConnection {
     }
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     sqlite3_progress_handler(db_, 10000, &SqliteConnection::Progress, this);
-    ExecuteScript("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
+    try {
+      ExecuteScript("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
+    } catch (...) {
+      sqlite3_close(db_);  // the destructor does not run for a constructor that throws
+      throw;
+    }
     statements_ = std::make_unique<StatementCache>(db_);
   }
   ~SqliteConnection() override {

@@ -4,8 +4,10 @@
 // and on PostgreSQL a dropped server session or statements deallocated by hand.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <span>
 #include <string>
+#include <thread>
 
 #include "TestSupport.h"
 #include "sw/appserver/Db.h"
@@ -89,6 +91,21 @@ TEST_P(StatementReuseTest, AFailedRunInsideATransactionLeavesNothingAndTheTextSt
   db_->Execute(insert, {Variant(std::int64_t{7}), Variant("seven")});
   EXPECT_EQ(NameOf(7), "seven");
   EXPECT_EQ(db_->Execute("SELECT s FROM t WHERE id > ?", {Variant(std::int64_t{6})}).rows.size(), 1u);
+}
+
+// The time limit applies to each statement from its own start: one that failed long ago does not cut short
+// a later one.
+TEST_P(StatementReuseTest, AFailedStatementLeavesNoClockRunning) {
+  db_->SetStatementTimeout(std::chrono::milliseconds(50));
+  db_->Execute("CREATE UNIQUE INDEX t_id ON t (id)");
+  EXPECT_THROW(
+      db_->Execute("INSERT INTO t (id, s) VALUES (?, ?)", {Variant(std::int64_t{1}), Variant("dup")}), Error);
+  std::this_thread::sleep_for(std::chrono::milliseconds(120));  // longer than the limit
+  EXPECT_NO_THROW(
+      db_->ExecuteScript("CREATE TABLE n (x BIGINT); INSERT INTO n WITH RECURSIVE c(x) AS (SELECT 1 UNION "
+                         "ALL SELECT x + 1 FROM c "
+                         "WHERE x < 20000) SELECT x FROM c;"));
+  EXPECT_EQ(db_->Execute("SELECT COUNT(*) FROM n").rows.at(0).at(0).ToInt64(), 20000);
 }
 
 TEST_P(StatementReuseTest, PostgresSessionLossAndDeallocationAreSurvived) {
