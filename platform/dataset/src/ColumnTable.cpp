@@ -200,6 +200,32 @@ void Column::AppendNull() {
   }
 }
 
+void Column::AppendValue(const Variant& v) {
+  if (storage_ == TStorage::Bytes && !v.IsBlank() && v.Type() == VarType::Text) {
+    AppendBytes(v.AsText());
+    return;
+  }
+  AppendNull();
+  try {
+    Set(rows_ - 1, v);
+  } catch (...) {
+    PopBack();
+    throw;
+  }
+}
+
+void Column::AppendBytes(std::string_view v) {
+  if (storage_ != TStorage::Bytes) throw Error("Only a text or blob field takes bytes directly");
+  if (arena_.size() + v.size() > std::numeric_limits<std::uint32_t>::max()) {
+    throw Error("Text column is larger than 4 GB");
+  }
+  arena_.append(v);
+  offsets_.push_back(static_cast<std::uint32_t>(arena_.size()));
+  if ((rows_ >> 6) >= nulls_.size()) nulls_.push_back(0);
+  SetNullBit(rows_, false);  // a row taken back may have left its mark
+  ++rows_;
+}
+
 void Column::AppendCopy(const Column& from, std::size_t row) {
   // `from` may be this column: sizes are taken before growing and data pointers after.
   bool null = from.IsNull(row);

@@ -537,7 +537,7 @@ void PacketWriter::AddField(std::string name, TFieldType type, int size, bool re
 }
 
 void PacketWriter::AddField(const TFieldDef& def) {
-  if (table_->RowCount() != 0) throw Error("Fields cannot be added after the first row");
+  if (table_->RowCount() != 0 || column_ != 0) throw Error("Fields cannot be added after the first row");
   if (table_->ColumnCount() >= kMaxFields) throw Error("Too many fields for a packet");
   if (def.Name.size() > kMaxNameBytes) throw Error("Field name is too long for a packet");
   if (!IsValidFieldType(static_cast<int>(def.DataType)))
@@ -549,66 +549,59 @@ const std::vector<TFieldDef>& PacketWriter::Fields() const {
   return table_->Defs();
 }
 
-template <class SetFn>
-void PacketWriter::Put(SetFn&& set) {
+// Each value is appended to its own column as it comes; the table counts the row once EndRow has checked it
+// complete. A value that is refused appends nothing, so the row stays where it was.
+template <class AppendFn>
+void PacketWriter::Put(AppendFn&& append) {
   CheckOpenRow();
-  try {
-    set(table_->Col(column_), table_->RowCount() - 1);
-  } catch (...) {
-    if (column_ == 0) table_->PopBack();  // a row that never got a value is not kept
-    throw;
-  }
+  append(table_->Col(column_));
   ++column_;
 }
 
 void PacketWriter::CheckOpenRow() {
   if (table_->ColumnCount() == 0) throw Error("Packet has no fields");
   if (column_ >= table_->ColumnCount()) throw Error("Row has more values than the packet has fields");
-  if (column_ == 0) table_->AppendNullRow();
+  if (column_ == 0 && table_->RowCount() >= std::numeric_limits<std::uint32_t>::max() - 1) {
+    throw Error("Too many rows");
+  }
 }
 
 void PacketWriter::AddNull() {
-  Put([](Column&, std::size_t) {});
+  Put([](Column& c) { c.AppendNull(); });
 }
 
 void PacketWriter::AddInt(std::int64_t v) {
-  Put([v](Column& c, std::size_t row) {
-    if (c.Type() == TFieldType::ftLargeint) {
-      c.SetInt(row, v);
-    } else {
-      c.Set(row, Variant(v));
-    }
-  });
+  Put([v](Column& c) { c.AppendValue(Variant(v)); });
 }
 
 void PacketWriter::AddFloat(double v) {
-  Put([v](Column& c, std::size_t row) { c.Set(row, Variant(v)); });
+  Put([v](Column& c) { c.AppendValue(Variant(v)); });
 }
 
 void PacketWriter::AddCurrency(Currency v) {
-  Put([v](Column& c, std::size_t row) { c.Set(row, Variant(v)); });
+  Put([v](Column& c) { c.AppendValue(Variant(v)); });
 }
 
 void PacketWriter::AddBool(bool v) {
-  Put([v](Column& c, std::size_t row) { c.Set(row, Variant(v)); });
+  Put([v](Column& c) { c.AppendValue(Variant(v)); });
 }
 
 void PacketWriter::AddDateTime(TDateTime v) {
-  Put([v](Column& c, std::size_t row) { c.Set(row, Variant::Date(v)); });
+  Put([v](Column& c) { c.AppendValue(Variant::Date(v)); });
 }
 
 void PacketWriter::AddText(std::string_view v) {
-  Put([v](Column& c, std::size_t row) {
+  Put([v](Column& c) {
     if (c.Storage() == TStorage::Bytes) {
-      c.SetBytes(row, v);
+      c.AppendBytes(v);
     } else {
-      c.Set(row, Variant(v));
+      c.AppendValue(Variant(v));
     }
   });
 }
 
 void PacketWriter::Add(const Variant& v) {
-  Put([&v](Column& c, std::size_t row) { c.Set(row, v); });
+  Put([&v](Column& c) { c.AppendValue(v); });
 }
 
 void PacketWriter::EndRow() {
@@ -616,11 +609,12 @@ void PacketWriter::EndRow() {
     throw Error("Row has " + IntToStr(static_cast<std::int64_t>(column_)) + " values for " +
                 IntToStr(static_cast<std::int64_t>(table_->ColumnCount())) + " fields");
   }
+  table_->SetRowCount(table_->RowCount() + 1);
   column_ = 0;
 }
 
 std::size_t PacketWriter::RowCount() const {
-  return table_->RowCount() - (column_ != 0 ? 1 : 0);
+  return table_->RowCount();
 }
 
 std::vector<std::uint8_t> PacketWriter::Finish() {

@@ -108,6 +108,30 @@ TEST(PacketTest, WriterRefusesMisuse) {
   EXPECT_THROW(ds.CreateDataSet(), Error);  // a data set never holds what a packet cannot carry
   PacketWriter unknown;
   EXPECT_THROW(unknown.AddField("X", TFieldType::ftUnknown), Error);
+
+  // A refused value leaves the row as it was, so the next value takes its place; no field joins a started
+  // row.
+  PacketWriter m(
+      {{"A", TFieldType::ftInteger}, {"B", TFieldType::ftString, 5}, {"C", TFieldType::ftSmallint}});
+  m.AddInt(7);
+  EXPECT_THROW(m.AddField("D", TFieldType::ftInteger), Error);
+  m.AddText("x");
+  EXPECT_THROW(m.AddInt(70000), Error);
+  m.AddNull();
+  m.EndRow();
+  EXPECT_THROW(m.AddText("not a number"), Error);
+  m.AddInt(8);
+  m.AddNull();
+  m.AddInt(-3);
+  m.EndRow();
+  PacketReader r(m.FinishVariant());
+  ASSERT_EQ(r.RowCount(), 2u);
+  EXPECT_EQ(r.Value(0, 0), Variant(std::int32_t{7}));
+  EXPECT_EQ(r.Value(0, 1), Variant("x"));
+  EXPECT_TRUE(r.IsNull(0, 2));
+  EXPECT_EQ(r.Value(1, 0), Variant(std::int32_t{8}));
+  EXPECT_TRUE(r.IsNull(1, 1));
+  EXPECT_EQ(r.Value(1, 2), Variant(std::int16_t{-3}));
 }
 
 TEST(PacketTest, DeltaCarriesKindsOriginalAndNewValues) {

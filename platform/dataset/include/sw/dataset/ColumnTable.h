@@ -63,6 +63,10 @@ class Column {
   void SetNull(std::size_t row);
 
   void AppendNull();
+  // Appends a row holding a value. AppendValue converts and checks as Set does; AppendBytes takes the bytes
+  // of a text or blob column as they are. Nothing is appended when the value is refused.
+  void AppendValue(const Variant& v);
+  void AppendBytes(std::string_view v);
   void AppendCopy(const Column& from, std::size_t row);
   void PopBack();
   void Clear();

@@ -64,8 +64,8 @@ class PacketWriter {
 
  private:
   void CheckOpenRow();
-  template <class SetFn>
-  void Put(SetFn&& set);
+  template <class AppendFn>
+  void Put(AppendFn&& append);
   std::unique_ptr<ColumnTable> table_;
   std::size_t column_ = 0;  // next field of the current row
 };
