@@ -88,8 +88,9 @@ struct RemoteObject::Impl {
     return {};
   }
 
-  // Receives until at least `need` bytes are buffered.
-  std::error_code Fill(std::size_t need, std::chrono::milliseconds timeout) {
+  // Receives until at least `need` bytes are buffered. `waitFirst`: the bytes cannot be there yet (a reply
+  // right after its call), so the socket is waited for before the first receive.
+  std::error_code Fill(std::size_t need, std::chrono::milliseconds timeout, bool waitFirst = false) {
     if (end - begin >= need) return {};
     if (begin > 0) {  // move what is left to the front
       in.erase(0, begin);
@@ -99,6 +100,9 @@ struct RemoteObject::Impl {
     if (in.size() < std::max<std::size_t>(need, kReadChunk))
       in.resize(std::max<std::size_t>(need, kReadChunk));
     const auto deadline = std::chrono::steady_clock::now() + timeout;
+    if (waitFirst) {
+      if (std::error_code ec = Wait(POLLIN, deadline)) return ec;
+    }
     while (end < need) {
       const ssize_t n = ::recv(socket.native_handle(), in.data() + end, in.size() - end, 0);
       if (n > 0) {
@@ -219,7 +223,7 @@ Variant RemoteObject::Call(std::int32_t number, std::vector<CallArg> args) {
   std::error_code ec = d.Send(FrameHeader(payload.size()), payload, d.options.writeTimeout);
   if (ec) throw fail(Reason(ec));
 
-  ec = d.Fill(kFrameHeaderSize, d.options.readTimeout);
+  ec = d.Fill(kFrameHeaderSize, d.options.readTimeout, /*waitFirst=*/d.end == d.begin);
   if (ec) throw fail(Reason(ec));
   std::uint8_t replyHeader[kFrameHeaderSize];
   std::memcpy(replyHeader, d.Consume(kFrameHeaderSize).data(), kFrameHeaderSize);
