@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
 #include <string>
 #include <vector>
@@ -14,6 +15,10 @@ namespace {
 
 // Smallest output buffer of either direction; from there it grows as needed.
 constexpr std::size_t kFirstOutput = 64 * 1024;
+// How many times its stream the last large inflated packet was (shared by all threads; only a first guess
+// for the next one, which small packets such as class descriptions need not disturb).
+std::atomic<double> lastInflateRatio{4.0};
+constexpr std::size_t kLargePacket = 1024 * 1024;
 // zlib counts one step's input and output in uInt.
 constexpr std::size_t kMaxStep = std::numeric_limits<uInt>::max();
 
@@ -102,11 +107,16 @@ Variant DecompressPacket(const Variant& packet, std::size_t maxInflated) {
   zs.next_in = const_cast<Bytef*>(in.bytes.data());
   zs.avail_in = static_cast<uInt>(in.bytes.size());
 
-  // The packet is inflated straight into the result: 64 KiB first, then as much as the rest of the stream
-  // should give at the ratio seen so far, never beyond `maxInflated` (sizing by the ratio touches little
-  // memory that is never used, a growing guess copies little). Once the result is full at that bound, one
-  // more byte of output is asked for: a stream that still has one inflates to too much.
-  std::vector<std::uint8_t> out(std::min(maxInflated, kFirstOutput));
+  // The packet is inflated straight into the result, first sized by the ratio the previous large packet
+  // inflated by and a little more (at most 16 times the stream: the packets of one program are much alike,
+  // and each larger buffer a wrong guess needs is new memory to copy into), then as much as the rest of the
+  // stream should give at the ratio seen so far, never beyond `maxInflated`. Once the result is full at that
+  // bound, one more byte of output is asked for: a stream that still has one inflates to too much.
+  const double guess =
+      static_cast<double>(in.bytes.size()) * std::clamp(lastInflateRatio.load(), 1.0, 16.0) * 1.0625 +
+      static_cast<double>(kFirstOutput);
+  std::vector<std::uint8_t> out(
+      std::min(maxInflated, std::max(kFirstOutput, static_cast<std::size_t>(std::min(guess, 1e15)))));
   std::size_t used = 0;
   std::uint8_t beyond = 0;
   for (;;) {
@@ -137,6 +147,9 @@ Variant DecompressPacket(const Variant& packet, std::size_t maxInflated) {
     }
   }
   out.resize(used);
+  if (used >= kLargePacket) {
+    lastInflateRatio.store(static_cast<double>(used) / static_cast<double>(in.bytes.size()));
+  }
   return Variant::Bytes(std::move(out), 0);
 }
 
