@@ -72,57 +72,63 @@ std::size_t ApplyDelta(DbConnection& db, const ClassDef& cls, const Variant& del
     if (c.prop->IsKey) keys.push_back(&c);
   }
   const std::string& table = cls.rec.TableName;
-  for (std::size_t i = 0; i < reader->Count(); ++i) {
-    const TUpdateKind kind = reader->Kind(i);
-    std::vector<Variant> params;
-    std::string sql;
-    if (kind == TUpdateKind::ukInsert) {
-      std::string names, marks;
-      for (const auto& c : cols) {
-        Variant v = StoredValue(reader->NewValue(i, c.field), c.prop->DataType);
-        if (v.IsBlank() && c.prop->IsKey && c.prop->AutoKind == 1) {
-          v = Variant(nextId(cls.rec.ClassID, c.prop->PropId));
-        }
-        if (v.IsBlank()) continue;
-        names += (names.empty() ? "" : ", ") + c.name;
-        marks += marks.empty() ? "?" : ", ?";
-        params.push_back(std::move(v));
-      }
-      if (names.empty()) throw Error("@新增记录没有任何数据。");
-      sql = "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
-    } else {
-      if (keys.empty()) throw Error("@类 " + IntToStr(cls.rec.ClassID) + " 没有关键字段，不能修改或删除。");
-      std::string where;
-      std::vector<Variant> whereParams;
-      for (const Column* k : keys) {
-        const Variant old = StoredValue(reader->OldValue(i, k->field), k->prop->DataType);
-        if (old.IsBlank()) throw Error("@修改数据包缺少关键字段 " + k->name + " 的原值。");
-        AddMatch(where, whereParams, k->name, old);
-      }
-      if (kind == TUpdateKind::ukModify) {
-        std::string sets;
+  // Deletes first, then changes, then inserts (each in delta order): a row deleted and another added with
+  // its key, or a key changed and the old key given to a new row, then saves as the user sees it.
+  for (const TUpdateKind pass : {TUpdateKind::ukDelete, TUpdateKind::ukModify, TUpdateKind::ukInsert}) {
+    for (std::size_t i = 0; i < reader->Count(); ++i) {
+      const TUpdateKind kind = reader->Kind(i);
+      if (kind != pass) continue;
+      std::vector<Variant> params;
+      std::string sql;
+      if (kind == TUpdateKind::ukInsert) {
+        std::string names, marks;
         for (const auto& c : cols) {
-          if (!reader->Changed(i, c.field)) continue;
-          sets += (sets.empty() ? "" : ", ") + c.name + " = ?";
-          params.push_back(StoredValue(reader->NewValue(i, c.field), c.prop->DataType));
-          if (!c.prop->IsKey) {
-            AddMatch(where, whereParams, c.name, StoredValue(reader->OldValue(i, c.field), c.prop->DataType));
+          Variant v = StoredValue(reader->NewValue(i, c.field), c.prop->DataType);
+          if (v.IsBlank() && c.prop->IsKey && c.prop->AutoKind == 1) {
+            v = Variant(nextId(cls.rec.ClassID, c.prop->PropId));
           }
+          if (v.IsBlank()) continue;
+          names += (names.empty() ? "" : ", ") + c.name;
+          marks += marks.empty() ? "?" : ", ?";
+          params.push_back(std::move(v));
         }
-        if (sets.empty()) continue;
-        sql = "UPDATE " + table + " SET " + sets + " WHERE " + where;
+        if (names.empty()) throw Error("@新增记录没有任何数据。");
+        sql = "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
       } else {
-        sql = "DELETE FROM " + table + " WHERE " + where;
+        if (keys.empty()) throw Error("@类 " + IntToStr(cls.rec.ClassID) + " 没有关键字段，不能修改或删除。");
+        std::string where;
+        std::vector<Variant> whereParams;
+        for (const Column* k : keys) {
+          const Variant old = StoredValue(reader->OldValue(i, k->field), k->prop->DataType);
+          if (old.IsBlank()) throw Error("@修改数据包缺少关键字段 " + k->name + " 的原值。");
+          AddMatch(where, whereParams, k->name, old);
+        }
+        if (kind == TUpdateKind::ukModify) {
+          std::string sets;
+          for (const auto& c : cols) {
+            if (!reader->Changed(i, c.field)) continue;
+            sets += (sets.empty() ? "" : ", ") + c.name + " = ?";
+            params.push_back(StoredValue(reader->NewValue(i, c.field), c.prop->DataType));
+            if (!c.prop->IsKey) {
+              AddMatch(where, whereParams, c.name,
+                       StoredValue(reader->OldValue(i, c.field), c.prop->DataType));
+            }
+          }
+          if (sets.empty()) continue;
+          sql = "UPDATE " + table + " SET " + sets + " WHERE " + where;
+        } else {
+          sql = "DELETE FROM " + table + " WHERE " + where;
+        }
+        params.insert(params.end(), whereParams.begin(), whereParams.end());
       }
-      params.insert(params.end(), whereParams.begin(), whereParams.end());
+      DbResult r;
+      try {
+        r = db.Execute(sql, params);
+      } catch (const Error& e) {
+        throw Error(std::string("@数据保存错误: ") + e.what());
+      }
+      if (kind != TUpdateKind::ukInsert && r.affected == 0) throw Error(kConflictMessage);
     }
-    DbResult r;
-    try {
-      r = db.Execute(sql, params);
-    } catch (const Error& e) {
-      throw Error(std::string("@数据保存错误: ") + e.what());
-    }
-    if (kind != TUpdateKind::ukInsert && r.affected == 0) throw Error(kConflictMessage);
   }
   return reader->Count();
 }

@@ -1,6 +1,7 @@
 // The users and their login positions as a master-detail tree against the real application server: the
 // detail follows the master's row, inserted rows take the master's key, the whole tree goes in one save, and
-// a save the server refuses changes nothing and keeps every change log for the next attempt.
+// a save the server refuses changes nothing and keeps every change log for the next attempt; and the overlap
+// check on positions loaded from the server.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -9,8 +10,10 @@
 #include <vector>
 
 #include "AppServerFixture.h"
+#include "sw/core/Error.h"
 #include "sw/core/Text.h"
 #include "sw/data/USysDict.h"
+#include "sw/data/UsysBaseOverlapBl.h"
 #include "sw/data/sysMasterDetail.h"
 
 namespace sw {
@@ -217,6 +220,66 @@ TEST_P(AppServerMasterDetail, RefusedTreeChangesNothingAndCanBeSavedOnceCorrecte
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, AppServerMasterDetail, ::testing::Values("sqlite", "postgres"));
+
+// The overlap check on a user's login positions loaded from the server: a position typed twice is refused
+// while typing, before the server's key would refuse the save.
+class AppServerOverlap : public apptest::AppServerTest {
+ protected:
+  void SetUp() override {
+    AppServerTest::SetUp();
+    if (IsSkipped()) return;
+    ASSERT_TRUE(positions.Init(lt_PRC));
+    positions.SetOverlapFields("UserID;LoginPos");
+    positions.CheckOverlap = true;
+    ASSERT_TRUE(positions.SearchWhere("UserID=2", "", 1, 0));  // zhangsan's positions
+  }
+  // Types a position into the current row (after Edit or Append); true when accepted and posted.
+  bool TypePosition(const std::string& pos) {
+    try {
+      positions.FieldByName("LoginPos").SetText(pos);
+    } catch (const Abort&) {
+      positions.Cancel();
+      return false;
+    }
+    positions.Post();
+    return true;
+  }
+
+  TSysMasterDetailOverlap positions{2006};
+};
+
+TEST_P(AppServerOverlap, RepeatedPositionRefusedWhileTypingAndTheRestSaves) {
+  EXPECT_EQ(positions.KeyList(), (std::vector<std::string>{"2;127.0.0.1", "2;POS-0101-01"}));
+  ASSERT_TRUE(positions.Locate("LoginPos", Variant("127.0.0.1")));
+  positions.Edit();
+  EXPECT_FALSE(TypePosition("POS-0101-01"));
+  ASSERT_EQ(sink.Boxes().size(), 1u);
+  EXPECT_EQ(sink.Boxes()[0].text, kOverlapMessage);
+  EXPECT_EQ(positions.FieldByName("LoginPos").AsString(), "127.0.0.1");
+
+  // A new row repeating a loaded position is refused too; a fresh one is taken.
+  positions.Append();
+  positions.FieldByName("UserID").SetText("2");
+  EXPECT_FALSE(TypePosition("POS-0101-01"));
+  positions.Append();
+  positions.FieldByName("UserID").SetText("2");
+  EXPECT_TRUE(TypePosition("POS-0101-02"));
+  // A deleted row's position is free at once.
+  ASSERT_TRUE(positions.Locate("LoginPos", Variant("127.0.0.1")));
+  positions.Delete();
+  ASSERT_TRUE(positions.Locate("LoginPos", Variant("POS-0101-02")));
+  positions.Edit();
+  EXPECT_TRUE(TypePosition("127.0.0.1"));
+  EXPECT_EQ(positions.KeyList(), (std::vector<std::string>{"2;POS-0101-01", "2;127.0.0.1"}));
+
+  const bool saved = positions.Save("");
+  EXPECT_EQ(sink.Boxes().size(), 2u) << sink.Boxes().back().text;
+  ASSERT_TRUE(saved);
+  EXPECT_EQ(apptest::StoredColumn(2006, "UserID=2", "LoginPos"),
+            (std::vector<std::string>{"127.0.0.1", "POS-0101-01"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, AppServerOverlap, ::testing::Values("sqlite", "postgres"));
 
 }  // namespace
 }  // namespace sw

@@ -19,8 +19,9 @@ constexpr const char* kConflictMessage = "@记录已被其他用户修改或删�
 // nextId(classId, propId) hands out new ids inside the same transaction.
 using NextIdFn = std::function<std::int64_t(std::int32_t classId, std::int32_t propId)>;
 
-// Returns the number of changes applied. Raises sw::Error("@...") on a malformed delta, a conflict or a
-// database error.
+// Applies the deletes of a delta, then its changes, then its inserts, each group in delta order, so that a
+// key freed by a delete or a change can be taken by an insert of the same save. Returns the number of changes
+// applied. Raises sw::Error("@...") on a malformed delta, a conflict or a database error.
 std::size_t ApplyDelta(DbConnection& db, const ClassDef& cls, const Variant& delta, const NextIdFn& nextId);
 
 // A value of a packet as the database stores it for a property's DataType (dates as text, booleans "1"/"0").
