@@ -331,9 +331,9 @@ void AppServer::Register(Dispatcher& d) {
     ApplyReadCondition(cls, TextArg(args, 2), plan);
     std::int64_t total = 0;
     std::size_t rows = 0;
-    Variant packet = RunClassSelect(*db, plan, options_.maxRows, total, rows);
+    Variant packet = RunClassSelect(*db, plan, options_.maxRows, total, rows, zipped);
     s.rows = static_cast<std::int64_t>(rows);
-    return pack(packet, zipped);
+    return packet;
   });
 
   textCall(rcSearchClassData, "SearchClassData", [=, this](std::vector<Variant>& args, CallStats& s) {
@@ -351,7 +351,9 @@ void AppServer::Register(Dispatcher& d) {
     const TDateTime queryStart = Now();
     std::int64_t total = 0;
     std::size_t rows = 0;
-    Variant packet = RunClassSelect(*db, plan, options_.maxRows, total, rows);
+    // The timing mode reports building and compressing apart; otherwise the packet is compressed as it is
+    // written.
+    Variant packet = RunClassSelect(*db, plan, options_.maxRows, total, rows, zipped && !timing);
     const TDateTime built = Now();
     s.rows = static_cast<std::int64_t>(rows);
     if (timing) {
@@ -359,7 +361,7 @@ void AppServer::Register(Dispatcher& d) {
       return Variant::Array({std::move(zippedPacket), Variant::Date(received), Variant::Date(queryStart),
                              Variant::Date(built), Variant::Date(Now()), Variant::Date(Now())});
     }
-    return Variant::Array({pack(packet, zipped), Variant(static_cast<std::int32_t>(total))});
+    return Variant::Array({std::move(packet), Variant(static_cast<std::int32_t>(total))});
   });
 
   auto applyOne = [=, this](DbConnection& db, const Variant& descArg, const Variant& deltaArg,

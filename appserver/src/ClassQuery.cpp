@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "sw/appserver/Schema.h"
+#include "sw/common/PacketZip.h"
 #include "sw/core/DateTime.h"
 #include "sw/core/Error.h"
 #include "sw/core/Text.h"
@@ -291,7 +292,7 @@ void ApplyReadCondition(const ClassDef& cls, std::string_view condition, SelectP
 }
 
 Variant RunClassSelect(DbConnection& db, const SelectPlan& plan, std::size_t maxRows, std::int64_t& total,
-                       std::size_t& rows) {
+                       std::size_t& rows, bool zip) {
   std::string sql = plan.select + plan.orderBy;
   if (maxRows > 0) sql += " LIMIT " + IntToStr(static_cast<std::int64_t>(maxRows) + 1);
   PacketWriter w(plan.fields);
@@ -312,7 +313,10 @@ Variant RunClassSelect(DbConnection& db, const SelectPlan& plan, std::size_t max
     const auto count = db.Execute("SELECT COUNT(*) FROM (" + plan.select + ") C", plan.params);
     total = count.rows.at(0).at(0).ToInt64();
   }
-  return w.FinishVariant();
+  if (!zip) return w.FinishVariant();
+  PacketCompressor z;
+  w.FinishTo([&](std::span<const std::uint8_t> piece) { z.Add(piece); });
+  return z.Finish();
 }
 
 Variant PacketFromResult(const DbResult& result) {

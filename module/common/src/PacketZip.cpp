@@ -61,38 +61,69 @@ void GrowOutput(std::vector<std::uint8_t>& out, std::size_t used, std::size_t li
 
 }  // namespace
 
+struct PacketCompressor::Impl {
+  z_stream zs{};
+  std::vector<std::uint8_t> out = std::vector<std::uint8_t>(kFirstOutput);
+  std::size_t used = 0;
+  bool finished = false;
+
+  // Runs deflate until it has taken all the input it was given (flush Z_NO_FLUSH) or written the end of the
+  // stream (Z_FINISH). The output starts at 64 KiB and grows by the ratio it shows.
+  void Deflate(int flush) {
+    for (;;) {
+      GrowOutput(out, used, std::numeric_limits<std::size_t>::max(), zs.total_in, zs.avail_in);
+      const std::size_t room = std::min(out.size() - used, kMaxStep);
+      zs.next_out = out.data() + used;
+      zs.avail_out = static_cast<uInt>(room);
+      const int rc = deflate(&zs, flush);
+      used += room - zs.avail_out;
+      if (rc == Z_STREAM_END) return;
+      if (rc != Z_OK && rc != Z_BUF_ERROR) {
+        throw Error("CompressPacket: zlib compression failed (" + std::to_string(rc) + ")");
+      }
+      if (flush == Z_NO_FLUSH && zs.avail_in == 0 && zs.avail_out != 0) return;
+    }
+  }
+};
+
+PacketCompressor::PacketCompressor() : impl_(std::make_unique<Impl>()) {
+  if (deflateInit(&impl_->zs, 1) != Z_OK) throw Error("CompressPacket: zlib could not be initialised");
+}
+
+PacketCompressor::~PacketCompressor() {
+  deflateEnd(&impl_->zs);
+}
+
+void PacketCompressor::Add(std::span<const std::uint8_t> bytes) {
+  if (impl_->finished) throw Error("CompressPacket: the stream is already finished");
+  // Pieces of any size give the stream one call with all the bytes gives: deflate keeps what it has not yet
+  // matched until more comes.
+  while (!bytes.empty()) {
+    const std::size_t n = std::min(bytes.size(), kMaxStep);
+    // zlib does not write through next_in; its interface just predates const.
+    impl_->zs.next_in = const_cast<Bytef*>(bytes.data());
+    impl_->zs.avail_in = static_cast<uInt>(n);
+    impl_->Deflate(Z_NO_FLUSH);
+    bytes = bytes.subspan(n);
+  }
+}
+
+Variant PacketCompressor::Finish() {
+  if (impl_->finished) throw Error("CompressPacket: the stream is already finished");
+  impl_->zs.next_in = nullptr;
+  impl_->zs.avail_in = 0;
+  impl_->Deflate(Z_FINISH);
+  impl_->finished = true;
+  impl_->out.resize(impl_->used);
+  return Variant::Bytes(std::move(impl_->out), 0);
+}
+
 Variant CompressPacket(const Variant& packet) {
   if (packet.IsEmpty()) return packet;
   const ByteArray& in = PacketBytes(packet, "CompressPacket");
-  z_stream zs{};
-  if (deflateInit(&zs, 1) != Z_OK) throw Error("CompressPacket: zlib could not be initialised");
-  StreamGuard<deflateEnd> guard(zs);
-  // zlib does not write through next_in; its interface just predates const.
-  zs.next_in = const_cast<Bytef*>(in.bytes.data());
-  std::size_t inLeft = in.bytes.size();
-  // The first 64 KiB of output show how well the packet shrinks; the buffer is then sized for the rest by
-  // that ratio. The whole input goes in at once (in steps of what zlib can count), so the stream is the one
-  // zlib's one-shot compress2 writes.
-  std::vector<std::uint8_t> out(kFirstOutput);
-  std::size_t used = 0;
-  for (;;) {
-    GrowOutput(out, used, std::numeric_limits<std::size_t>::max(), zs.total_in, inLeft + zs.avail_in);
-    if (zs.avail_in == 0) {
-      zs.avail_in = static_cast<uInt>(std::min(inLeft, kMaxStep));
-      inLeft -= zs.avail_in;
-    }
-    const std::size_t room = std::min(out.size() - used, kMaxStep);
-    zs.next_out = out.data() + used;
-    zs.avail_out = static_cast<uInt>(room);
-    const int rc = deflate(&zs, inLeft != 0 ? Z_NO_FLUSH : Z_FINISH);
-    used += room - zs.avail_out;
-    if (rc == Z_STREAM_END) break;
-    if (rc != Z_OK && rc != Z_BUF_ERROR) {
-      throw Error("CompressPacket: zlib compression failed (" + std::to_string(rc) + ")");
-    }
-  }
-  out.resize(used);
-  return Variant::Bytes(std::move(out), 0);
+  PacketCompressor z;
+  z.Add(in.bytes);
+  return z.Finish();
 }
 
 Variant DecompressPacket(const Variant& packet, std::size_t maxInflated) {

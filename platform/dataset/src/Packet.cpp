@@ -634,6 +634,23 @@ Variant PacketWriter::FinishVariant() {
   return AsVariant(Finish());
 }
 
+void PacketWriter::FinishTo(const std::function<void(std::span<const std::uint8_t>)>& piece) {
+  if (column_ != 0) throw Error("Packet cannot be finished inside a row");
+  std::vector<std::uint8_t> out;
+  ByteWriter w(out);
+  const auto cols = AllRows(table_->ColumnCount());
+  WriteHeader(w, kKindData, table_->Defs(), cols);
+  w.VarUInt(table_->RowCount());
+  piece(out);
+  const auto rows = AllRows(table_->RowCount());
+  for (const std::uint32_t c : cols) {
+    out.clear();
+    EncodeColumns(w, *table_, rows, std::span<const std::uint32_t>(&c, 1));
+    piece(out);
+  }
+  table_->Clear();
+}
+
 // ---- PacketReader ----
 
 PacketReader::PacketReader(std::span<const std::uint8_t> bytes) {

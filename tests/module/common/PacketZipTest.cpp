@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -74,6 +76,21 @@ TEST(PacketZip, WritesAZlibStreamAtTheFastestLevel) {
     ASSERT_EQ(compress2(raw.data(), &size, bytes.data(), static_cast<uLong>(bytes.size()), 1), Z_OK);
     raw.resize(size);
     EXPECT_EQ(zipped.bytes, raw) << bytes.size();
+    // Handed over in pieces of any size, the packet gives the same stream.
+    PacketCompressor pieces;
+    const std::span<const std::uint8_t> all(bytes);
+    std::size_t at = 0;
+    for (std::size_t n :
+         {std::size_t{1}, std::size_t{7}, std::size_t{0}, std::size_t{65536}, std::size_t{3}}) {
+      n = std::min(n, all.size() - at);
+      pieces.Add(all.subspan(at, n));
+      at += n;
+    }
+    pieces.Add(all.subspan(at));
+    const Variant streamed = pieces.Finish();
+    EXPECT_EQ(streamed.AsBytes().bytes, raw) << bytes.size();
+    EXPECT_EQ(streamed.AsBytes().low, 0);
+    EXPECT_THROW(pieces.Add(all), Error);
   }
 }
 

@@ -124,7 +124,26 @@ TEST(PacketTest, WriterRefusesMisuse) {
   m.AddNull();
   m.AddInt(-3);
   m.EndRow();
-  PacketReader r(m.FinishVariant());
+  // Handed over a column at a time, the packet is the same bytes.
+  PacketWriter same(m.Fields());
+  same.AddInt(7);
+  same.AddText("x");
+  same.AddNull();
+  same.EndRow();
+  same.AddInt(8);
+  same.AddNull();
+  same.AddInt(-3);
+  same.EndRow();
+  std::vector<std::uint8_t> joined;
+  std::size_t pieces = 0;
+  same.FinishTo([&](std::span<const std::uint8_t> p) {
+    joined.insert(joined.end(), p.begin(), p.end());
+    ++pieces;
+  });
+  EXPECT_EQ(pieces, 4u);  // the header, then one per field
+  const std::vector<std::uint8_t> whole = m.Finish();
+  EXPECT_EQ(joined, whole);
+  PacketReader r(whole);
   ASSERT_EQ(r.RowCount(), 2u);
   EXPECT_EQ(r.Value(0, 0), Variant(std::int32_t{7}));
   EXPECT_EQ(r.Value(0, 1), Variant("x"));

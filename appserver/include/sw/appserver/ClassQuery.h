@@ -44,10 +44,11 @@ SelectPlan BuildClassSelect(const ClassDef& cls, std::string_view fieldList, std
 // condition itself.
 void ApplyReadCondition(const ClassDef& cls, std::string_view condition, SelectPlan& plan);
 
-// Runs the plan and writes at most maxRows rows (0: no limit) into a data packet. `total` receives the number
-// of rows the statement matches (counted separately only when the limit cut the result).
+// Runs the plan and writes at most maxRows rows (0: no limit) into a data packet, compressed (the stream
+// CompressPacket writes) when `zip`: then it is compressed a column at a time and never held whole. `total`
+// receives the number of rows the statement matches (counted separately only when the limit cut the result).
 Variant RunClassSelect(DbConnection& db, const SelectPlan& plan, std::size_t maxRows, std::int64_t& total,
-                       std::size_t& rows);
+                       std::size_t& rows, bool zip = false);
 
 // A data packet of any query result, typed by the backend's column types; column names as the schema spells
 // them; repeated names get a suffix "_2", "_3", ...

@@ -7,6 +7,7 @@
 // neither needs a TClientDataSet. Every reader refuses a malformed packet with sw::Error before it allocates
 // memory that the packet's own length cannot justify.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -61,6 +62,9 @@ class PacketWriter {
   std::vector<std::uint8_t> Finish();
   // The packet as a byte-array variant with lower bound 0, as GetData returns it.
   Variant FinishVariant();
+  // The same bytes handed to `piece` in order, a column at a time (for a consumer such as a compressor that
+  // need not hold the whole packet); each piece is valid only during its call.
+  void FinishTo(const std::function<void(std::span<const std::uint8_t>)>& piece);
 
  private:
   void CheckOpenRow();
