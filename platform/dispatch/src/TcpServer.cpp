@@ -4,10 +4,11 @@
 #include <array>
 #include <asio.hpp>
 #include <cstring>
+#include <future>
 #include <mutex>
-#include <optional>
 #include <set>
 #include <thread>
+#include <vector>
 
 #include "sw/core/Error.h"
 
@@ -35,7 +36,10 @@ class Connection : public std::enable_shared_from_this<Connection> {
     if (!ec) peer_ = remote.address().to_string() + ":" + std::to_string(remote.port());
   }
 
-  void Start() { ReadFrame(); }
+  // Starts reading on the connection's own loop (the acceptor runs on another one).
+  void Start() {
+    asio::post(socket_.get_executor(), [self = shared_from_this()] { self->ReadFrame(); });
+  }
 
   // Closes the socket from any thread; the pending operation then ends with an error and Finish runs.
   void Close() {
@@ -151,21 +155,27 @@ class Connection : public std::enable_shared_from_this<Connection> {
 struct TcpServer::Impl {
   ServerOptions options;
   std::shared_ptr<Hub> hub = std::make_shared<Hub>();
-  asio::io_context io;
-  std::unique_ptr<asio::ip::tcp::acceptor> acceptor;
-  std::optional<asio::executor_work_guard<asio::io_context::executor_type>> work;
+  // One event loop per worker thread. A connection stays on the loop it is given when accepted: its reads,
+  // the dispatch of its calls and its replies all run on that loop's thread, so no event is handed from one
+  // thread to another (on loopback that hand-off costs more than a small call itself).
+  std::vector<std::unique_ptr<asio::io_context>> loops;
+  std::vector<asio::executor_work_guard<asio::io_context::executor_type>> work;
+  std::unique_ptr<asio::ip::tcp::acceptor> acceptor;  // on loops[0]
+  std::size_t nextLoop = 0;                           // used only on loops[0]
   std::vector<std::thread> threads;
   std::atomic<std::uint64_t> accepted{0};
   std::atomic<bool> running{false};
   int port = 0;
 
-  // Every socket gets its own strand, so its handlers and a Close() from another thread never overlap.
+  // Each accepted socket is bound to the next loop in turn; that loop's single thread runs all its handlers,
+  // so they and a Close() from another thread (posted to the same loop) never overlap.
   void Accept() {
-    acceptor->async_accept(asio::make_strand(io), [this](std::error_code ec, asio::ip::tcp::socket socket) {
-      if (ec) {
-        if (ec == asio::error::operation_aborted || !acceptor->is_open()) return;
-        return Accept();  // a failed accept (e.g. out of descriptors) must not end the listener
-      }
+    asio::io_context& loop = *loops[nextLoop];
+    nextLoop = (nextLoop + 1) % loops.size();
+    acceptor->async_accept(loop, [this](std::error_code ec, asio::ip::tcp::socket socket) {
+      // Once Stop has closed the listener, a connection whose accept had already completed is dropped too.
+      if (!acceptor->is_open() || ec == asio::error::operation_aborted) return;
+      if (ec) return Accept();  // a failed accept (e.g. out of descriptors) must not end the listener
       std::error_code ignored;
       socket.set_option(asio::ip::tcp::no_delay(true), ignored);
       auto conn = std::make_shared<Connection>(std::move(socket), hub, ++accepted);
@@ -202,8 +212,12 @@ void TcpServer::Start() {
   asio::ip::address address = asio::ip::make_address(d.options.address, ec);
   if (ec) throw Error("Cannot listen on " + d.options.address + ": " + ec.message());
   asio::ip::tcp::endpoint endpoint(address, static_cast<unsigned short>(d.options.port));
-  d.io.restart();
-  auto acceptor = std::make_unique<asio::ip::tcp::acceptor>(asio::make_strand(d.io));
+  const unsigned n = d.options.threads == 0 ? 1 : d.options.threads;
+  d.loops.clear();
+  // Concurrency hint 1: one thread runs each loop, so Asio queues a loop's own handlers without waking
+  // others.
+  for (unsigned i = 0; i < n; ++i) d.loops.push_back(std::make_unique<asio::io_context>(1));
+  auto acceptor = std::make_unique<asio::ip::tcp::acceptor>(*d.loops[0]);
   acceptor->open(endpoint.protocol(), ec);
   if (!ec) acceptor->set_option(asio::socket_base::reuse_address(true), ec);
   if (!ec) acceptor->bind(endpoint, ec);
@@ -213,23 +227,28 @@ void TcpServer::Start() {
                 ec.message());
   d.port = acceptor->local_endpoint().port();
   d.acceptor = std::move(acceptor);
-  d.work.emplace(asio::make_work_guard(d.io));
+  d.nextLoop = 0;
+  for (auto& loop : d.loops) d.work.push_back(asio::make_work_guard(*loop));
   d.Accept();
-  unsigned n = d.options.threads == 0 ? 1 : d.options.threads;
-  for (unsigned i = 0; i < n; ++i) d.threads.emplace_back([&io = d.io] { io.run(); });
+  for (auto& loop : d.loops) d.threads.emplace_back([&io = *loop] { io.run(); });
   d.running = true;
 }
 
 void TcpServer::Stop() {
   Impl& d = *impl_;
   if (!d.running) return;
-  asio::post(d.acceptor->get_executor(), [&d] {
+  // The listener is closed on its own loop, and only then are the connections closed: one accepted meanwhile
+  // would otherwise be missed and keep its loop (and this join) running.
+  std::promise<void> listenerClosed;
+  asio::post(d.acceptor->get_executor(), [&d, &listenerClosed] {
     std::error_code ignored;
     d.acceptor->close(ignored);
+    listenerClosed.set_value();
   });
+  listenerClosed.get_future().wait();
   CloseAllConnections();
-  // Without the work guard, run() returns once every connection has finished its last handler.
-  d.work.reset();
+  // Without the work guards, each loop's run() returns once its connections have finished their last handler.
+  d.work.clear();
   for (std::thread& t : d.threads) t.join();
   d.threads.clear();
   {
@@ -239,6 +258,8 @@ void TcpServer::Stop() {
   std::error_code ignored;
   d.acceptor->close(ignored);
   d.acceptor.reset();
+  // The sockets of the connections just released belong to these loops, so the loops go last.
+  d.loops.clear();
   d.running = false;
 }
 

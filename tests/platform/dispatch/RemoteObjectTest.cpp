@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <asio.hpp>
+#include <future>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
 
 #include "sw/core/Error.h"
 #include "sw/dispatch/ServerObjects.h"
@@ -250,6 +255,90 @@ TEST(TcpServer, AnswersFramesHoweverTheirBytesArrive) {
       EXPECT_EQ(reply.result, Variant(std::string(c.sizes[i], 'x'))) << c.name << ", call " << i + 1;
     }
   }
+}
+
+// Each worker thread runs its own loop and connections are dealt to the loops in turn: every call of a
+// connection runs on the same thread, and a call that does not return holds up only the connections of its
+// own loop.
+TEST(TcpServer, ConnectionsAreDealtToTheWorkersInTurnAndStayOnTheirs) {
+  Dispatcher d;
+  std::mutex mutex;
+  std::map<std::uint64_t, std::set<std::thread::id>> threadsOf;  // per connection id
+  d.Register("Icomm", 1, [&](CallContext& c, std::vector<Variant>&) {
+    std::lock_guard lock(mutex);
+    threadsOf[c.connectionId].insert(std::this_thread::get_id());
+    return Variant();
+  });
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  d.Register("Icomm", 2, [released](CallContext&, std::vector<Variant>&) {
+    released.wait_for(std::chrono::seconds(60));  // bounded, so a fault cannot hang the test run
+    return Variant();
+  });
+  ServerOptions options;
+  options.threads = 2;
+  TcpServer server(d, options);
+  server.Start();
+
+  std::vector<std::unique_ptr<RemoteObject>> clients;
+  for (int i = 0; i < 4; ++i) {
+    clients.push_back(std::make_unique<RemoteObject>("127.0.0.1", server.Port(), "Icomm"));
+    clients.back()->Call(1, {});  // accepted (and numbered) in the order of connecting
+  }
+  for (int round = 0; round < 3; ++round)
+    for (auto& c : clients) c->Call(1, {});
+  {
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(threadsOf.size(), 4u);
+    for (auto& [id, threads] : threadsOf) EXPECT_EQ(threads.size(), 1u) << "connection " << id;
+    EXPECT_EQ(threadsOf[1], threadsOf[3]);
+    EXPECT_EQ(threadsOf[2], threadsOf[4]);
+    EXPECT_NE(threadsOf[1], threadsOf[2]);
+  }
+
+  // The first connection's call blocks its worker; the second connection is on the other one and is answered.
+  std::thread blocked([&] { clients[0]->Call(2, {}); });
+  clients[1]->Call(1, {});
+  release.set_value();
+  blocked.join();
+  EXPECT_NO_THROW(clients[2]->Call(1, {}));
+}
+
+// Stop closes the listener before the connections, so one accepted while stopping is closed too and Stop
+// returns; the server starts again on the same object.
+TEST(TcpServer, StopsWhileClientsKeepConnecting) {
+  Dispatcher d;
+  d.Register("Icomm", 1, [](CallContext&, std::vector<Variant>&) { return Variant(); });
+  ServerOptions options;
+  options.threads = 3;
+  TcpServer server(d, options);
+  for (int round = 0; round < 5; ++round) {
+    server.Start();
+    const auto port = static_cast<unsigned short>(server.Port());
+    std::atomic<bool> stop{false};
+    std::atomic<int> connected{0};
+    std::thread dialer([&] {
+      asio::io_context io;
+      std::vector<asio::ip::tcp::socket> sockets;
+      while (!stop) {
+        asio::ip::tcp::socket s(io);
+        std::error_code ec;
+        s.connect({asio::ip::make_address("127.0.0.1"), port}, ec);
+        if (ec) continue;
+        ++connected;
+        sockets.push_back(std::move(s));
+      }
+    });
+    while (connected < 20) std::this_thread::yield();
+    server.Stop();
+    stop = true;
+    dialer.join();
+    EXPECT_EQ(server.OpenConnections(), 0u);
+    EXPECT_FALSE(server.IsRunning());
+  }
+  server.Start();
+  RemoteObject icomm("127.0.0.1", server.Port(), "Icomm");
+  EXPECT_EQ(icomm.Call(1, {}), Variant());
 }
 
 TEST(Dispatcher, ResolvesAliasesWithoutRegardToCaseAndReportsUnknownCalls) {

@@ -1,9 +1,12 @@
 #pragma once
 // A TCP server for a Dispatcher: accepts connections on an address and port (port 0 picks a free one), reads
-// call frames, dispatches each and writes its reply. A pool of threads serves all connections; calls on one
-// connection are answered in order. A malformed call frame gets a fault reply and closes that connection; an
-// oversized length closes it at once; other clients are not affected. Stop() (and the destructor) closes the
-// listener and every connection and joins the threads.
+// call frames, dispatches each and writes its reply. Each worker thread runs its own event loop; accepted
+// connections are dealt to the loops in turn, and a connection's reads, calls and replies all run on its
+// loop's thread, answered in order. A call that takes long therefore holds up the other connections of its
+// loop (and, on the first loop, the accepting of new ones), not those of the other loops. A malformed call
+// frame gets a fault reply and closes that connection; an oversized length closes it at once; other clients
+// are not affected. Stop() (and the destructor) closes the listener and every connection and joins the
+// threads.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -24,7 +27,7 @@ unsigned DefaultServerThreads();
 struct ServerOptions {
   std::string address = "127.0.0.1";
   int port = 0;
-  unsigned threads = 4;
+  unsigned threads = 4;  // worker threads, each with its own event loop (0 counts as 1)
   std::uint32_t maxFrameSize = kDefaultMaxFrameSize;
 };
 
