@@ -16,15 +16,13 @@
 namespace sw::appserver {
 namespace {
 
-class DbTest : public ::testing::TestWithParam<std::string> {
+class DbTest : public test::FreshDatabaseTest {
  protected:
   void SetUp() override {
-    const auto url = test::FreshDatabaseUrl(GetParam());
-    if (!url) GTEST_SKIP() << "no PostgreSQL server binaries here";
-    connector_ = OpenDbConnector(*url);
+    FreshDatabaseTest::SetUp();
+    if (IsSkipped()) return;
     db_ = connector_->Connect();
   }
-  std::unique_ptr<DbConnector> connector_;
   std::unique_ptr<DbConnection> db_;
 };
 

@@ -43,12 +43,11 @@ class CountingConnection final : public DbConnection {
 
 constexpr auto kNever = std::chrono::hours(1);  // no confirmation falls due within a test
 
-class SessionStoreTest : public ::testing::TestWithParam<std::string> {
+class SessionStoreTest : public test::FreshDatabaseTest {
  protected:
   void SetUp() override {
-    const auto url = test::FreshDatabaseUrl(GetParam());
-    if (!url) GTEST_SKIP() << "no PostgreSQL server binaries here";
-    connector_ = OpenDbConnector(*url);
+    FreshDatabaseTest::SetUp();
+    if (IsSkipped()) return;
     db_ = std::make_unique<CountingConnection>(connector_->Connect());
     EnsureSchema(*db_);
     db_->Execute(
@@ -70,7 +69,6 @@ class SessionStoreTest : public ::testing::TestWithParam<std::string> {
     }
     return std::make_unique<SessionStore>([this](DbConnection&) { return ++lastId_; }, connect, recheck);
   }
-  std::unique_ptr<DbConnector> connector_;
   std::unique_ptr<CountingConnection> db_;
   std::atomic<std::int64_t> lastId_{100};
 };

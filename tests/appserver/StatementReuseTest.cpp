@@ -17,12 +17,11 @@
 namespace sw::appserver {
 namespace {
 
-class StatementReuseTest : public ::testing::TestWithParam<std::string> {
+class StatementReuseTest : public test::FreshDatabaseTest {
  protected:
   void SetUp() override {
-    const auto url = test::FreshDatabaseUrl(GetParam());
-    if (!url) GTEST_SKIP() << "no PostgreSQL server binaries here";
-    connector_ = OpenDbConnector(*url);
+    FreshDatabaseTest::SetUp();
+    if (IsSkipped()) return;
     db_ = connector_->Connect();
     db_->Execute("CREATE TABLE t (id BIGINT, s VARCHAR(20))");
     for (int i = 1; i <= 5; ++i)
@@ -33,7 +32,6 @@ class StatementReuseTest : public ::testing::TestWithParam<std::string> {
     const auto r = db_->Execute("SELECT s FROM t WHERE id = ?", {Variant(id)});
     return r.rows.empty() ? "<none>" : r.rows[0][0].ToString();
   }
-  std::unique_ptr<DbConnector> connector_;
   std::unique_ptr<DbConnection> db_;
 };
 

@@ -1,9 +1,14 @@
 #pragma once
 // Shared helpers of the application server tests: temporary directories, the throwaway PostgreSQL cluster
 // (scripts/pg-test-cluster) and a fresh database per test.
+#include <gtest/gtest.h>
+
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "sw/appserver/Db.h"
 
 namespace sw::appserver::test {
 
@@ -20,6 +25,18 @@ std::string FreshPgDatabase();
 // "sqlite:<temp file>" or a fresh PostgreSQL database for a backend name ("sqlite", "postgres"); nullopt when
 // that backend is not available here.
 std::optional<std::string> FreshDatabaseUrl(const std::string& backend);
+
+// A test run once per backend (its parameter: "sqlite" or "postgres") on a fresh database, skipped where the
+// backend is not available; `connector_` opens connections to that database.
+class FreshDatabaseTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    const auto url = FreshDatabaseUrl(GetParam());
+    if (!url) GTEST_SKIP() << "no PostgreSQL server binaries here";
+    connector_ = OpenDbConnector(*url);
+  }
+  std::unique_ptr<DbConnector> connector_;
+};
 
 }  // namespace sw::appserver::test
 
