@@ -1089,27 +1089,18 @@ void TClientDataSet::DeleteIndex(std::string_view name) {
 }
 
 void TClientDataSet::SetIndexName(std::string_view name) {
-  std::string oldName = indexName_, oldFields = indexFieldNames_;
-  if (Active()) CheckBrowseMode();
-  indexName_ = Trim(name);
-  indexFieldNames_.clear();
-  if (!Active()) return;
-  try {
-    ResolveIndex();
-  } catch (...) {
-    indexName_ = oldName;
-    indexFieldNames_ = oldFields;
-    throw;
-  }
-  RebuildView(true);
-  Notify(Event::DataSetChanged);
+  ChooseIndex(Trim(name), "");
 }
 
 void TClientDataSet::SetIndexFieldNames(std::string_view names) {
+  ChooseIndex("", std::string(names));
+}
+
+void TClientDataSet::ChooseIndex(std::string name, std::string fieldNames) {
   std::string oldName = indexName_, oldFields = indexFieldNames_;
   if (Active()) CheckBrowseMode();
-  indexFieldNames_ = std::string(names);
-  indexName_.clear();
+  indexName_ = std::move(name);
+  indexFieldNames_ = std::move(fieldNames);
   if (!Active()) return;
   try {
     ResolveIndex();

@@ -396,6 +396,9 @@ class TClientDataSet {
   bool Visible(std::uint32_t id);
   bool Less(std::uint32_t a, std::uint32_t b) const;
   void ResolveIndex();
+  // Chooses the order by index name or by field names (the other one emptied), resolves it and shows the rows
+  // in it; a choice that cannot be resolved raises and leaves the previous one in place.
+  void ChooseIndex(std::string name, std::string fieldNames);
   void CompileFilter();
   // Re-applies the current index and filter to new fields; one that does not fit is dropped and its error
   // text returned (empty when both fit), so the caller can finish loading before raising it.
