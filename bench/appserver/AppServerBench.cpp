@@ -3,8 +3,11 @@
 //   decompression and SetData), counter "x_sqlite3" = its time / the time of the sqlite3 command-line tool
 //   running the same SELECT to /dev/null (goal: at most 1.5);
 // - BM_SmallCall: the module's probe + a point read (GetPropValue), counter "x_roundtrip" = its time / one
-//   loopback round trip of an empty call (goal: at most 2.5); BM_GetPropValueDispatched: the server's own
-//   work for that point read (dispatched in the process, no network), against the same round trip;
+//   loopback round trip of an empty call (goal: at most 2.5). The probe is that empty call: it is timed on
+//   its own in every iteration, on the same connection and under the same load as the pair. Counter "x_bare"
+//   = the pair's time / a bare loopback round trip (32 bytes, blocking send and receive between two threads,
+//   no framing or dispatch), measured in the same run; BM_GetPropValueDispatched: the server's own work for
+//   that point read (dispatched in the process, no network), against the round trip of an empty call;
 // - BM_SmallCall with 8 threads: small calls per second of 8 clients, counter "calls_per_s" (goal: 40,000),
 //   and "x_echo_pairs" = that rate / the rate of pairs of empty calls that 8 clients reach against the same
 //   server (counter "echo_pairs_per_s"): the ceiling of this machine, where clients and server share the
@@ -13,10 +16,13 @@
 
 #include <unistd.h>
 #include <algorithm>
+#include <array>
+#include <asio.hpp>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -42,6 +48,13 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kUsers = 100000;
 
+// CPU time of the whole process (every thread, user and system).
+double ProcessCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
 struct Fixture {
   std::string dir, file;
   std::unique_ptr<AppServer> app;
@@ -50,6 +63,7 @@ struct Fixture {
   std::string login;
   std::string selectSql;
   double sqliteCliSeconds = 0;
+  double bareRoundTripSeconds = 0;
 
   Fixture() {
     dir = (std::filesystem::temp_directory_path() / ("sw-bench-" + std::to_string(getpid()))).string();
@@ -89,6 +103,7 @@ struct Fixture {
     RemoteObject icomm("127.0.0.1", tcp->Port(), std::string(kIcommObject));
     login = icomm.Call(kCallLogin, {"admin", "admin", ""}).AsArray().items[0].ToString();
     sqliteCliSeconds = MeasureSqliteCli();
+    bareRoundTripSeconds = MeasureBareRoundTrip();
   }
   ~Fixture() {
     tcp->Stop();
@@ -110,6 +125,39 @@ struct Fixture {
       if (std::system(cmd.c_str()) != 0) return 0;
       best = std::min(best, std::chrono::duration<double>(Clock::now() - t0).count());
     }
+    return best;
+  }
+
+  // A bare loopback round trip: 32 bytes sent and echoed back over a TCP connection on loopback (no delay),
+  // blocking send and receive on both ends, a thread each; the best average over batches of 2,000.
+  static double MeasureBareRoundTrip() {
+    asio::io_context io;
+    asio::ip::tcp::acceptor acceptor(io, {asio::ip::address_v4::loopback(), 0});
+    asio::ip::tcp::socket client(io), server(io);
+    client.connect(acceptor.local_endpoint());
+    acceptor.accept(server);
+    client.set_option(asio::ip::tcp::no_delay(true));
+    server.set_option(asio::ip::tcp::no_delay(true));
+    constexpr int kBatch = 2000, kBatches = 5;
+    std::thread echo([&server] {
+      std::array<char, 32> b{};
+      std::error_code ec;
+      for (int i = 0; i < kBatch * kBatches && !ec; ++i) {
+        asio::read(server, asio::buffer(b), ec);
+        if (!ec) asio::write(server, asio::buffer(b), ec);
+      }
+    });
+    std::array<char, 32> b{};
+    double best = 1e9;
+    for (int batch = 0; batch < kBatches; ++batch) {
+      const auto t0 = Clock::now();
+      for (int i = 0; i < kBatch; ++i) {
+        asio::write(client, asio::buffer(b));
+        asio::read(client, asio::buffer(b));
+      }
+      best = std::min(best, std::chrono::duration<double>(Clock::now() - t0).count() / kBatch);
+    }
+    echo.join();
     return best;
   }
 
@@ -185,30 +233,36 @@ BENCHMARK(BM_SearchUsersEndToEnd)->Unit(benchmark::kMillisecond)->UseRealTime()-
 void BM_SmallCall(benchmark::State& state) {
   Fixture& f = Bench();
   RemoteObject icomm("127.0.0.1", f.tcp->Port(), std::string(kIcommObject));
-  auto pair = [&] {
+  auto pair = [&] {  // what the module sends for one point read on a held connection
     icomm.Call(rcCheckConnection, {});
     Variant status, value;
     icomm.Call(rcGetPropValue, {ByRef(status), f.login, "UserName", 2002, "UserId", "1", ByRef(value)});
     benchmark::DoNotOptimize(value);
   };
   if (state.threads() == 1) {
-    // One client: every iteration also makes an empty call on another connection, timed apart, so that the
-    // round trip it is compared with is measured under the same load of the machine (which other work may
-    // share) as the pair itself. The reported time is the pair's.
-    RemoteObject echo("127.0.0.1", f.tcp->Port(), "Echo");
-    double pairSeconds = 0, echoSeconds = 0;
+    // One client: the probe (an empty call) is timed apart from the point read that follows it, so the round
+    // trip the pair is compared with is measured on the same connection, server thread and load. The
+    // reported time is the pair's.
+    double pairSeconds = 0, probeSeconds = 0;
+    const double cpuStart = ProcessCpuSeconds();
     for (auto _ : state) {
       const auto t0 = Clock::now();
-      echo.Call(1, {});
+      icomm.Call(rcCheckConnection, {});
       const auto t1 = Clock::now();
-      pair();
-      const double seconds = std::chrono::duration<double>(Clock::now() - t1).count();
+      Variant status, value;
+      icomm.Call(rcGetPropValue, {ByRef(status), f.login, "UserName", 2002, "UserId", "1", ByRef(value)});
+      benchmark::DoNotOptimize(value);
+      const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
       state.SetIterationTime(seconds);
       pairSeconds += seconds;
-      echoSeconds += std::chrono::duration<double>(t1 - t0).count();
+      probeSeconds += std::chrono::duration<double>(t1 - t0).count();
     }
-    state.counters["calls_per_s"] = static_cast<double>(state.iterations()) / pairSeconds;
-    state.counters["x_roundtrip"] = pairSeconds / echoSeconds;
+    const double iterations = static_cast<double>(state.iterations());
+    state.counters["calls_per_s"] = iterations / pairSeconds;
+    state.counters["x_roundtrip"] = pairSeconds / probeSeconds;
+    state.counters["bare_rt_us"] = f.bareRoundTripSeconds * 1e6;
+    state.counters["x_bare"] = pairSeconds / (iterations * f.bareRoundTripSeconds);
+    state.counters["cpu_us_per_pair"] = (ProcessCpuSeconds() - cpuStart) * 1e6 / iterations;
     return;
   }
   // Several clients: the ceiling is measured right before the run; the other threads wait for the first at
@@ -216,10 +270,19 @@ void BM_SmallCall(benchmark::State& state) {
   static double echoPairsPerSecond = 0;
   if (state.thread_index() == 0) echoPairsPerSecond = f.MeasureEchoPairs(state.threads());
   Clock::time_point start;
+  double cpuStart = 0;
   for (auto _ : state) {
-    if (start == Clock::time_point()) start = Clock::now();
+    if (start == Clock::time_point()) {
+      start = Clock::now();
+      cpuStart = ProcessCpuSeconds();
+    }
     pair();
   }
+  // The process's CPU time (clients and server) per pair, from the first thread's window (the threads start
+  // and end together); only the first thread sets the counter, so the sum over the threads is its value.
+  if (state.thread_index() == 0)
+    state.counters["cpu_us_per_pair"] =
+        (ProcessCpuSeconds() - cpuStart) * 1e6 / (static_cast<double>(state.iterations()) * state.threads());
   const double perSecond =
       static_cast<double>(state.iterations()) / std::chrono::duration<double>(Clock::now() - start).count();
   state.counters["calls_per_s"] =

@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/uio.h>
 
 #include <algorithm>
@@ -45,9 +46,14 @@ struct RemoteObject::Impl {
     return result;
   }
 
-  // Calls are made one at a time and wait for their reply, so the connected socket is used directly
-  // (non-blocking, waiting in poll): a call costs a send, a poll and usually one receive for the whole reply.
+  // Calls are made one at a time and wait for their reply, so the connected socket is used directly. It is
+  // left in blocking mode with the read timeout as its receive timeout (SO_RCVTIMEO): the first receive of a
+  // reply simply blocks, so a small call costs one send and one receive. Every other send and receive is
+  // non-blocking (MSG_DONTWAIT) and waits in poll against the operation's own deadline.
   static std::error_code LastError() { return {errno, asio::error::get_system_category()}; }
+
+  // Whether the first receive of a reply may block (the receive timeout could be set).
+  bool blockingFirstReceive = false;
 
   // Waits until the socket can take `events`; timed_out when the deadline passes first.
   std::error_code Wait(short events, std::chrono::steady_clock::time_point deadline) {
@@ -76,7 +82,7 @@ struct RemoteObject::Impl {
       msghdr msg{};
       msg.msg_iov = parts;
       msg.msg_iovlen = static_cast<decltype(msg.msg_iovlen)>(count);
-      const ssize_t n = ::sendmsg(socket.native_handle(), &msg, MSG_NOSIGNAL);
+      const ssize_t n = ::sendmsg(socket.native_handle(), &msg, MSG_NOSIGNAL | MSG_DONTWAIT);
       if (n >= 0) {
         sent += static_cast<std::size_t>(n);
       } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
@@ -100,11 +106,17 @@ struct RemoteObject::Impl {
     if (in.size() < std::max<std::size_t>(need, kReadChunk))
       in.resize(std::max<std::size_t>(need, kReadChunk));
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    if (waitFirst) {
+    bool block = waitFirst && blockingFirstReceive;
+    if (waitFirst && !block) {
       if (std::error_code ec = Wait(POLLIN, deadline)) return ec;
     }
     while (end < need) {
-      const ssize_t n = ::recv(socket.native_handle(), in.data() + end, in.size() - end, 0);
+      // A blocking receive ends with EAGAIN when the receive timeout passes (the whole read timeout: it is
+      // the first receive of the reply).
+      const ssize_t n =
+          ::recv(socket.native_handle(), in.data() + end, in.size() - end, block ? 0 : MSG_DONTWAIT);
+      if (block && n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return asio::error::timed_out;
+      block = false;
       if (n > 0) {
         end += static_cast<std::size_t>(n);
       } else if (n == 0) {
@@ -129,6 +141,18 @@ struct RemoteObject::Impl {
   void Settle() {
     if (begin == end) begin = end = 0;
     if (begin == 0 && end == 0 && in.size() > kReadChunk) std::string().swap(in);
+  }
+
+  // Sets the socket's receive timeout; false when `timeout` cannot be one (not positive: a zero timeval would
+  // mean "wait forever") or the system refuses it.
+  bool SetReceiveTimeout(std::chrono::milliseconds timeout) {
+    if (timeout.count() <= 0) return false;
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
+    timeval tv{};
+    tv.tv_sec = static_cast<time_t>(std::min<std::int64_t>(seconds.count(), INT32_MAX));
+    tv.tv_usec = static_cast<suseconds_t>(
+        std::chrono::duration_cast<std::chrono::microseconds>(timeout - seconds).count());
+    return ::setsockopt(socket.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) == 0;
   }
 
   void Drop() {
@@ -175,7 +199,8 @@ RemoteObject::RemoteObject(std::string host, int port, std::string object, Remot
     throw Error("Cannot connect to " + Endpoint(host_, port_) + ": " + Reason(ec));
   }
   impl_->socket.set_option(asio::ip::tcp::no_delay(true), ec);
-  impl_->socket.non_blocking(true, ec);
+  if (!ec) impl_->socket.native_non_blocking(false, ec);
+  if (!ec) impl_->blockingFirstReceive = impl_->SetReceiveTimeout(options.readTimeout);
   if (ec) {
     impl_->Drop();
     throw Error("Cannot connect to " + Endpoint(host_, port_) + ": " + Reason(ec));

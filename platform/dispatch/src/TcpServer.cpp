@@ -38,6 +38,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   // Starts reading on the connection's own loop (the acceptor runs on another one).
   void Start() {
+    // Non-blocking, so that Answer's direct write returns at once instead of waiting for room.
+    std::error_code ignored;
+    socket_.non_blocking(true, ignored);
     asio::post(socket_.get_executor(), [self = shared_from_this()] { self->ReadFrame(); });
   }
 
@@ -64,11 +67,15 @@ class Connection : public std::enable_shared_from_this<Connection> {
     if (onDisconnect) onDisconnect(id_);
   }
 
-  // Answers the next call frame once it is wholly buffered, else receives more. A receive takes whatever has
+  // Answers every call frame that is wholly buffered, then receives more. A receive takes whatever has
   // arrived (a small call and its header in one piece); a frame larger than the buffer grows it to the
   // frame's size, and the buffer shrinks back once that frame is answered.
   void ReadFrame() {
-    if (end_ - begin_ >= kFrameHeaderSize) {
+    for (;;) {
+      if (end_ - begin_ < kFrameHeaderSize) {
+        Reserve(kFrameHeaderSize);
+        break;
+      }
       std::uint8_t header[kFrameHeaderSize];
       std::memcpy(header, in_.data() + begin_, kFrameHeaderSize);
       std::uint32_t length = 0;
@@ -79,14 +86,15 @@ class Connection : public std::enable_shared_from_this<Connection> {
         return Finish();
       }
       const std::size_t frame = kFrameHeaderSize + length;
-      if (end_ - begin_ >= frame) {
-        const std::string_view body(in_.data() + begin_ + kFrameHeaderSize, length);
-        begin_ += frame;
-        return Answer(body);
+      if (end_ - begin_ < frame) {
+        Reserve(frame);
+        break;
       }
-      Reserve(frame);
-    } else {
-      Reserve(kFrameHeaderSize);
+      const std::string_view body(in_.data() + begin_ + kFrameHeaderSize, length);
+      begin_ += frame;
+      // Answer goes on here only when the whole reply went out at once; otherwise the write's completion
+      // continues (or the connection is finished).
+      if (!Answer(body)) return;
     }
     socket_.async_read_some(asio::buffer(in_.data() + end_, in_.size() - end_),
                             [self = shared_from_this()](std::error_code ec, std::size_t n) {
@@ -106,7 +114,11 @@ class Connection : public std::enable_shared_from_this<Connection> {
     if (in_.size() < std::max(frame, kReadChunk)) in_.resize(std::max(frame, kReadChunk));
   }
 
-  void Answer(std::string_view body) {
+  // Dispatches one call and sends its reply. The reply is first written straight away (the socket is
+  // non-blocking): a small reply leaves in that one send, with no completion to queue and run. What the
+  // socket does not take at once is written asynchronously. True when the reply went out whole and the
+  // connection reads on; false when a pending write or the end of the connection takes over.
+  bool Answer(std::string_view body) {
     ReplyFrame reply;
     bool closeAfter = false;
     try {
@@ -130,13 +142,34 @@ class Connection : public std::enable_shared_from_this<Connection> {
       payload = EncodeReply(ReplyFrame::Fault(reply.requestId, "The reply exceeds the frame limit"));
     outHeader_ = FrameHeader(payload.size());
     out_ = std::move(payload);
-    const std::array<asio::const_buffer, 2> frame = {asio::buffer(outHeader_), asio::buffer(out_)};
-    asio::async_write(socket_, frame,
+
+    std::error_code ec;
+    const std::size_t total = outHeader_.size() + out_.size();
+    const std::size_t sent = socket_.write_some(
+        std::array<asio::const_buffer, 2>{asio::buffer(outHeader_), asio::buffer(out_)}, ec);
+    if (ec && ec != asio::error::would_block) {
+      Finish();
+      return false;
+    }
+    if (sent == total) {
+      out_.clear();
+      if (!closeAfter) return true;
+      Finish();
+      return false;
+    }
+    // The rest of the reply: what is left of the header (if any) and of the body.
+    const std::size_t headerLeft = sent < outHeader_.size() ? outHeader_.size() - sent : 0;
+    const std::size_t bodyFrom = sent - (outHeader_.size() - headerLeft);
+    const std::array<asio::const_buffer, 2> rest = {
+        asio::buffer(outHeader_.data() + (outHeader_.size() - headerLeft), headerLeft),
+        asio::buffer(out_.data() + bodyFrom, out_.size() - bodyFrom)};
+    asio::async_write(socket_, rest,
                       [self = shared_from_this(), closeAfter](std::error_code ec, std::size_t) {
                         self->out_.clear();
                         if (ec || closeAfter) return self->Finish();
                         self->ReadFrame();
                       });
+    return false;
   }
 
   asio::ip::tcp::socket socket_;

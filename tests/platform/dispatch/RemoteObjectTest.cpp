@@ -257,6 +257,39 @@ TEST(TcpServer, AnswersFramesHoweverTheirBytesArrive) {
   }
 }
 
+// A reply larger than the socket can take at once goes out in pieces while the client is not reading, and the
+// calls queued behind it are answered after it, in order and whole.
+TEST(TcpServer, LargeRepliesReadLateArriveWholeAndInOrder) {
+  TestServer server;
+  server.On("Icomm", 341, [](const RecordedCall&, std::vector<Variant>& args) {
+    const auto size = static_cast<std::size_t>(args.at(0).ToInt32());
+    return Variant(std::string(size, static_cast<char>('a' + size % 26)));
+  });
+  server.Start();
+  const std::int32_t sizes[] = {12 << 20, 7, 9 << 20, 0};
+  asio::io_context io;
+  asio::ip::tcp::socket raw(io);
+  raw.connect({asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(server.Port())});
+  std::string calls;
+  for (std::uint32_t i = 0; i < std::size(sizes); ++i) {
+    const std::string payload = EncodeCall(CallFrame{i + 1, "Icomm", 341, {{Variant(sizes[i]), false}}});
+    calls += FrameHeader(payload.size()) + payload;
+  }
+  asio::write(raw, asio::buffer(calls));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the first reply fills the socket meanwhile
+  for (std::uint32_t i = 0; i < std::size(sizes); ++i) {
+    std::uint8_t header[kFrameHeaderSize];
+    asio::read(raw, asio::buffer(header));
+    std::string body(ParseFrameHeader(header, kDefaultMaxFrameSize), '\0');
+    asio::read(raw, asio::buffer(body));
+    const ReplyFrame reply = DecodeReply(body);
+    EXPECT_EQ(reply.requestId, i + 1);
+    const auto size = static_cast<std::size_t>(sizes[i]);
+    EXPECT_EQ(reply.result, Variant(std::string(size, static_cast<char>('a' + size % 26))))
+        << "call " << i + 1;
+  }
+}
+
 // Each worker thread runs its own loop and connections are dealt to the loops in turn: every call of a
 // connection runs on the same thread, and a call that does not return holds up only the connections of its
 // own loop.
