@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <charconv>
 #include <cstdio>
+#include <ctime>
 #include <map>
 
 #include "sw/appserver/ClassQuery.h"
@@ -65,6 +67,58 @@ std::int32_t IntArg(const std::vector<Variant>& args, std::size_t i) {
 
 std::string NowText() {
   return FormatDateTime("yyyy-mm-dd hh:nn:ss", Now());
+}
+
+void AppendInt(std::string& out, std::int64_t v) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, v).ptr;
+  out.append(digits, end);
+}
+
+// The local time of a log line, "yyyy-mm-dd hh:nn:ss.zzz" as Now() gives it. The part up to the seconds is
+// formatted once a second per thread (local time changes its offset only at the start of a second), so a line
+// costs no calendar arithmetic.
+void AppendLogTime(std::string& out) {
+  using namespace std::chrono;
+  const auto now = system_clock::now();
+  const auto second = floor<seconds>(now);
+  thread_local sys_seconds formattedSecond{};
+  thread_local std::string formatted;
+  if (formatted.empty() || second != formattedSecond) {
+    const std::time_t t = system_clock::to_time_t(second);
+    std::tm local{};
+    localtime_r(&t, &local);
+    formatted = FormatDateTime("yyyy-mm-dd hh:nn:ss",
+                               EncodeDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                                              local.tm_hour, local.tm_min, local.tm_sec));
+    formattedSecond = second;
+  }
+  out += formatted;
+  const auto ms = static_cast<int>(duration_cast<milliseconds>(now - second).count());
+  const char frac[] = {'.', static_cast<char>('0' + ms / 100), static_cast<char>('0' + ms / 10 % 10),
+                       static_cast<char>('0' + ms % 10)};
+  out.append(frac, sizeof frac);
+}
+
+// A duration in milliseconds with three decimals, rounded to the nearest microsecond ("0.000" format).
+void AppendMilliseconds(std::string& out, std::chrono::steady_clock::duration d) {
+  const std::int64_t ns = std::chrono::duration_cast<std::chrono::nanoseconds>(d).count();
+  const std::int64_t us = ns <= 0 ? 0 : (ns + 500) / 1000;
+  AppendInt(out, us / 1000);
+  const auto frac = static_cast<int>(us % 1000);
+  const char text[] = {'.', static_cast<char>('0' + frac / 100), static_cast<char>('0' + frac / 10 % 10),
+                       static_cast<char>('0' + frac % 10)};
+  out.append(text, sizeof text);
+}
+
+// A text of a log line (login id as sent, error message): line breaks and NUL bytes become spaces, so that
+// every call stays one whole line whatever a client sends.
+void AppendLogText(std::string& out, std::string_view text) {
+  const std::size_t from = out.size();
+  out += text;
+  for (std::size_t i = from; i < out.size(); ++i) {
+    if (out[i] == '\n' || out[i] == '\r' || out[i] == '\0') out[i] = ' ';
+  }
 }
 
 }  // namespace
@@ -148,19 +202,29 @@ std::int64_t AppServer::NextId(DbConnection& db, std::int32_t classId, std::int3
 
 void AppServer::LogCall(const CallStats& s) {
   if (log_ == nullptr) return;
-  const auto ms =
-      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - s.start).count();
-  std::string error = s.error;
-  for (char& c : error) {
-    if (c == '\n' || c == '\r') c = ' ';
-  }
-  const std::string line = FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", Now()) +
-                           " login=" + (s.loginId.empty() ? "-" : s.loginId) + " call=" + s.name +
-                           " ms=" + FormatFloat("0.000", ms) + " rows=" + IntToStr(s.rows) +
-                           (error.empty() ? "" : " error=" + error) + "\n";
   const auto now = std::chrono::steady_clock::now();
+  // The line is built in a buffer of the thread, which keeps its capacity from call to call.
+  thread_local std::string line;
+  line.clear();
+  AppendLogTime(line);
+  line += " login=";
+  if (s.loginId.empty())
+    line += '-';
+  else
+    AppendLogText(line, s.loginId);
+  line += " call=";
+  line += s.name;
+  line += " ms=";
+  AppendMilliseconds(line, now - s.start);
+  line += " rows=";
+  AppendInt(line, s.rows);
+  if (!s.error.empty()) {
+    line += " error=";
+    AppendLogText(line, s.error);
+  }
+  line += '\n';
   std::lock_guard<std::mutex> lock(logMutex_);
-  std::fputs(line.c_str(), log_);
+  std::fwrite(line.data(), 1, line.size(), log_);
   if (logEachLine_ || now - logFlushed_ >= std::chrono::seconds(1)) {
     std::fflush(log_);
     logFlushed_ = now;
