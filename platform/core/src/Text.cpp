@@ -20,8 +20,16 @@ inline bool Blank(unsigned char c) {
 
 }  // namespace
 
+std::string_view TrimmedView(std::string_view s) {
+  std::size_t i = 0;
+  std::size_t n = s.size();
+  while (i < n && Blank(static_cast<unsigned char>(s[i]))) ++i;
+  while (n > i && Blank(static_cast<unsigned char>(s[n - 1]))) --n;
+  return s.substr(i, n - i);
+}
+
 std::string Trim(std::string_view s) {
-  return TrimRight(TrimLeft(s));
+  return std::string(TrimmedView(s));
 }
 
 std::string TrimLeft(std::string_view s) {

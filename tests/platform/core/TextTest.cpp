@@ -10,6 +10,10 @@ TEST(Text, TrimRemovesEveryControlByteAndSpace) {
   EXPECT_EQ(TrimLeft("  a "), "a ");
   EXPECT_EQ(TrimRight("  a "), "  a");
   EXPECT_EQ(Trim("用户 "), "用户");  // bytes above 127 are kept
+  const std::string_view padded = " \t ab c\r\n";
+  EXPECT_EQ(TrimmedView(padded), "ab c");
+  EXPECT_EQ(TrimmedView(padded).data(), padded.data() + 3);  // a view into the text, not a copy
+  EXPECT_EQ(TrimmedView(" \x01 "), "");
 }
 
 TEST(Text, CaseInsensitiveCompareAndReplaceAll) {

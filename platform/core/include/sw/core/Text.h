@@ -12,6 +12,8 @@ namespace sw {
 
 // Removes every leading and trailing byte <= 32 (spaces and control characters).
 std::string Trim(std::string_view s);
+// The same part of `s` as Trim, as a view into `s` (no copy).
+std::string_view TrimmedView(std::string_view s);
 std::string TrimLeft(std::string_view s);
 std::string TrimRight(std::string_view s);
 
