@@ -8,43 +8,49 @@
 
 namespace sw {
 
-std::string Dispatcher::Key(std::string_view name) {
-  return UpperCase(Trim(name));
+bool Dispatcher::NameLess::operator()(std::string_view a, std::string_view b) const {
+  return CompareText(a, b) < 0;
+}
+
+const std::string* Dispatcher::Find(std::string_view name) const {
+  const auto it = names_.find(TrimmedView(name));
+  return it == names_.end() ? nullptr : &it->second;
 }
 
 void Dispatcher::Register(std::string_view object, std::int32_t number, CallHandler handler) {
   if (Trim(object).empty()) throw Error("A dispatch object needs a name");
   if (!handler) throw Error("A dispatch handler must not be empty");
   std::unique_lock lock(mutex_);
-  std::string canonical(Trim(object));
-  names_.emplace(Key(object), canonical);
-  handlers_[{names_.at(Key(object)), number}] = std::make_shared<const CallHandler>(std::move(handler));
+  const std::string name(TrimmedView(object));
+  // A name known already (in any case) keeps its canonical spelling.
+  const std::string& canonical = names_.emplace(name, name).first->second;
+  handlers_[{canonical, number}] = std::make_shared<const CallHandler>(std::move(handler));
 }
 
 void Dispatcher::AddObject(std::string_view object) {
   if (Trim(object).empty()) throw Error("A dispatch object needs a name");
   std::unique_lock lock(mutex_);
-  names_.emplace(Key(object), std::string(Trim(object)));
+  const std::string name(TrimmedView(object));
+  names_.emplace(name, name);
 }
 
 void Dispatcher::AddAlias(std::string_view alias, std::string_view object) {
   std::unique_lock lock(mutex_);
-  auto it = names_.find(Key(object));
-  if (it == names_.end()) throw Error("Unknown dispatch object " + std::string(object));
-  std::string canonical = it->second;
-  names_[Key(alias)] = canonical;
+  const std::string* canonical = Find(object);
+  if (canonical == nullptr) throw Error("Unknown dispatch object " + std::string(object));
+  names_[std::string(TrimmedView(alias))] = std::string(*canonical);
 }
 
 std::string Dispatcher::Resolve(std::string_view objectOrAlias) const {
   std::shared_lock lock(mutex_);
-  auto it = names_.find(Key(objectOrAlias));
-  return it == names_.end() ? std::string() : it->second;
+  const std::string* canonical = Find(objectOrAlias);
+  return canonical == nullptr ? std::string() : *canonical;
 }
 
 bool Dispatcher::Has(std::string_view objectOrAlias, std::int32_t number) const {
-  std::string object = Resolve(objectOrAlias);
   std::shared_lock lock(mutex_);
-  return !object.empty() && handlers_.count({object, number}) != 0;
+  const std::string* canonical = Find(objectOrAlias);
+  return canonical != nullptr && handlers_.count(HandlerLess::View{*canonical, number}) != 0;
 }
 
 void Dispatcher::SetFallback(CallHandler handler) {
@@ -54,7 +60,6 @@ void Dispatcher::SetFallback(CallHandler handler) {
 
 ReplyFrame Dispatcher::Dispatch(CallFrame call, std::uint64_t connectionId, std::string_view peer) const {
   CallContext context;
-  context.object = Resolve(call.object);
   context.number = call.number;
   context.connectionId = connectionId;
   context.peer = std::string(peer);
@@ -62,8 +67,11 @@ ReplyFrame Dispatcher::Dispatch(CallFrame call, std::uint64_t connectionId, std:
   std::shared_ptr<const CallHandler> handler;
   {
     std::shared_lock lock(mutex_);
-    auto it = handlers_.find({context.object, call.number});
-    if (it != handlers_.end()) handler = it->second;
+    if (const std::string* canonical = Find(call.object)) {
+      context.object = *canonical;
+      const auto it = handlers_.find(HandlerLess::View{*canonical, call.number});
+      if (it != handlers_.end()) handler = it->second;
+    }
     if (!handler) handler = fallback_;
   }
   if (!handler && context.object.empty())
@@ -75,11 +83,14 @@ ReplyFrame Dispatcher::Dispatch(CallFrame call, std::uint64_t connectionId, std:
 
   std::vector<Variant> args;
   args.reserve(call.args.size());
+  std::size_t byRefCount = 0;
   for (WireArg& a : call.args) {
     args.push_back(std::move(a.value));
     context.byRef.push_back(a.byRef);
+    byRefCount += a.byRef ? 1 : 0;
   }
   ReplyFrame reply;
+  reply.written.reserve(byRefCount);
   reply.requestId = call.requestId;
   try {
     reply.result = (*handler)(context, args);

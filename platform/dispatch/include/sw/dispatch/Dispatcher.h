@@ -49,10 +49,28 @@ class Dispatcher {
   ReplyFrame Dispatch(CallFrame call, std::uint64_t connectionId = 0, std::string_view peer = {}) const;
 
  private:
-  static std::string Key(std::string_view name);
+  // Names and aliases compare without regard to case; a call's object name is looked up as a view, so the
+  // lookup copies nothing.
+  struct NameLess {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+  };
+  // (canonical object name, call number), found by a view of the name.
+  struct HandlerLess {
+    using is_transparent = void;
+    using View = std::pair<std::string_view, std::int32_t>;
+    static View Of(const std::pair<std::string, std::int32_t>& k) { return {k.first, k.second}; }
+    static View Of(const View& k) { return k; }
+    template <class A, class B>
+    bool operator()(const A& a, const B& b) const {
+      return Of(a) < Of(b);
+    }
+  };
+  // The canonical name of a trimmed name or alias; null when unknown. The caller holds the lock.
+  const std::string* Find(std::string_view name) const;
   mutable std::shared_mutex mutex_;
-  std::map<std::string, std::string> names_;  // upper-cased name or alias -> canonical name
-  std::map<std::pair<std::string, std::int32_t>, std::shared_ptr<const CallHandler>> handlers_;
+  std::map<std::string, std::string, NameLess> names_;  // trimmed name or alias -> canonical name
+  std::map<std::pair<std::string, std::int32_t>, std::shared_ptr<const CallHandler>, HandlerLess> handlers_;
   std::shared_ptr<const CallHandler> fallback_;
 };
 
