@@ -310,11 +310,11 @@ void AppServer::Register(Dispatcher& d) {
                  return reply;
                });
   };
-  auto session = [this](DbConnection& db, const std::string& loginText, CallStats& s) {
-    s.loginId = loginText;
-    auto found = sessions_.Find(db, loginText);
+  auto session = [this](DbConnection& db, std::string loginText, CallStats& s) {
+    s.loginId = std::move(loginText);
+    auto found = sessions_.Find(db, s.loginId);
     if (!found) throw Error(kSessionInvalid);
-    return *found;
+    return std::move(*found);
   };
 
   // --- Host calls
@@ -507,26 +507,43 @@ void AppServer::Register(Dispatcher& d) {
         auto db = pool_.Acquire();
         session(*db, TextArg(args, 1), s);
         const auto cls = dictionary_.Get(*db, IntArg(args, 3));
+        // The column of a property named by field name or caption (views into the class, nothing copied).
         auto find = [&](const std::string& name) {
-          const TSysPropDesc* p = cls->FindField(Trim(name));
+          const std::string_view trimmed = TrimmedView(name);
+          const TSysPropDesc* p = cls->FindField(trimmed);
           if (p == nullptr) {
             for (const auto& q : cls->props) {
-              if (SameText(q.Caption, Trim(name))) p = &q;
+              if (SameText(q.Caption, trimmed)) p = &q;
             }
           }
-          if (p == nullptr || !cls->IsOwnColumn(*p) || !IsSqlName(Trim(p->FieldName))) {
+          const std::string_view column = p == nullptr ? std::string_view() : TrimmedView(p->FieldName);
+          if (p == nullptr || !cls->IsOwnColumn(*p) || !IsSqlName(column)) {
             throw Error("@类 " + IntToStr(cls->rec.ClassID) + " 没有属性 " + name + "。");
           }
-          return Trim(p->FieldName);
+          return column;
         };
-        const std::string field = find(TextArg(args, 2));
-        const std::string key = find(TextArg(args, 4));
-        const auto r =
-            db->Execute("SELECT " + field + " FROM " + cls->rec.TableName + " WHERE " + key + " = ?",
-                        {Variant(TextArg(args, 5))});
-        s.rows = static_cast<std::int64_t>(r.rows.size());
-        args[6] = r.rows.empty() ? Variant::Null() : r.rows[0][0];
-        args[0] = Variant(std::int32_t{r.rows.empty() ? 0 : 1});
+        const std::string_view field = find(TextArg(args, 2));
+        const std::string_view key = find(TextArg(args, 4));
+        const std::string_view table = cls->rec.TableName;
+        std::string sql;
+        sql.reserve(field.size() + table.size() + key.size() + 24);
+        sql.append("SELECT ")
+            .append(field)
+            .append(" FROM ")
+            .append(table)
+            .append(" WHERE ")
+            .append(key)
+            .append(" = ?");
+        // The first row's value is taken as it is read: no result table is built for one value.
+        Variant value = Variant::Null();
+        s.rows = static_cast<std::int64_t>(db->ExecuteEach(
+            sql, {Variant(TextArg(args, 5))},
+            [&value, first = true](const std::vector<DbColumn>&, std::span<const DbValue> row) mutable {
+              if (first) value = row[0].ToVariant();
+              first = false;
+            }));
+        args[6] = std::move(value);
+        args[0] = Variant(std::int32_t{s.rows == 0 ? 0 : 1});
         return Variant();
       },
       [](std::vector<Variant>& args, const std::string&) {

@@ -49,7 +49,8 @@ std::vector<const TSysPropDesc*> ClassDef::Keys() const {
 }
 
 bool ClassDef::IsOwnColumn(const TSysPropDesc& p) const {
-  return Trim(p.TableName).empty() || SameText(Trim(p.TableName), rec.TableName);
+  const std::string_view table = TrimmedView(p.TableName);
+  return table.empty() || SameText(table, rec.TableName);
 }
 
 std::string ServerCacheToken(std::int32_t classId) {

@@ -16,8 +16,8 @@ std::string NowText() {
 }  // namespace
 
 std::optional<std::int64_t> ParseLoginId(const std::string& text) {
-  std::string t = Trim(text);
-  if (!t.empty() && t[0] == '@') t.erase(0, 1);
+  std::string_view t = TrimmedView(text);
+  if (!t.empty() && t[0] == '@') t.remove_prefix(1);
   if (t.empty() || t[0] == '$') return std::nullopt;
   return TryStrToInt64(t);
 }

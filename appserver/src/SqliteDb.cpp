@@ -286,13 +286,20 @@ class SqliteConnection final : public DbConnection {
       case VarType::Currency:
         rc = sqlite3_bind_double(st, i, v.ToDouble());
         break;
+      // Bytes and texts are bound in place (SQLITE_STATIC): the parameters outlive the run, and the lease
+      // resets the statement and clears its bindings before Run returns.
       case VarType::ByteArray: {
         const auto& b = v.AsBytes().bytes;
-        rc = sqlite3_bind_blob64(st, i, b.data(), b.size(), SQLITE_TRANSIENT);
+        rc = sqlite3_bind_blob64(st, i, b.data(), b.size(), SQLITE_STATIC);
         break;
       }
       case VarType::Array:
         throw Error("an array cannot be a statement parameter");
+      case VarType::Text: {
+        const std::string& text = v.AsText();  // a text is its own parameter text
+        rc = sqlite3_bind_text64(st, i, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8);
+        break;
+      }
       default: {
         const std::string text = DbParamText(v);
         rc = sqlite3_bind_text64(st, i, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
