@@ -63,8 +63,10 @@ bool SameText(std::string_view a, std::string_view b) {
 int CompareText(std::string_view a, std::string_view b) {
   std::size_t n = std::min(a.size(), b.size());
   for (std::size_t i = 0; i < n; ++i) {
-    int d = static_cast<int>(Up(static_cast<unsigned char>(a[i]))) -
-            static_cast<int>(Up(static_cast<unsigned char>(b[i])));
+    const auto x = static_cast<unsigned char>(a[i]);
+    const auto y = static_cast<unsigned char>(b[i]);
+    if (x == y) continue;  // most bytes of names that match are equal as they are
+    const int d = static_cast<int>(Up(x)) - static_cast<int>(Up(y));
     if (d != 0) return d;
   }
   return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
