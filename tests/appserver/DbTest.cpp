@@ -2,6 +2,8 @@
 // usable, transactions, statement time limits, and the schema created once.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <chrono>
 #include <functional>
 #include <span>
@@ -213,6 +215,28 @@ TEST(DbUrl, LocationsAreCheckedBeforeUse) {
   EXPECT_THROW(OpenDbConnector("sqlite::memory:"), Error);
   EXPECT_EQ(OpenDbConnector("postgresql://u:secret@h/db")->Describe(), "postgresql://u:***@h/db");
   EXPECT_THROW(OpenDbConnector("sqlite:/no/such/dir/x.db")->Connect(), Error);
+  EXPECT_THROW(OpenDbConnector("sqlite:/tmp/x.db?access=everyone"), Error);
+  EXPECT_THROW(OpenDbConnector("sqlite:?access=shared"), Error);
+  EXPECT_EQ(OpenDbConnector("sqlite:/tmp/x.db?access=exclusive")->Describe(), "sqlite:/tmp/x.db");
+  EXPECT_EQ(OpenDbConnector("sqlite:/tmp/x.db?ACCESS=Shared")->Describe(), "sqlite:/tmp/x.db?access=shared");
+}
+
+// While the server's connections have an SQLite file open, another process (here the sqlite3 tool) can read
+// it only when the location asks for shared access; by default the server keeps the file to itself.
+TEST(DbUrl, AnSqliteFileIsKeptFromOtherProcessesUnlessShared) {
+  if (std::system("sqlite3 -version > /dev/null 2>&1") != 0) GTEST_SKIP() << "no sqlite3 tool here";
+  for (const bool shared : {false, true}) {
+    const std::string file = test::MakeTempDir("access") + "/db.sqlite";
+    auto connector = OpenDbConnector("sqlite:" + file + (shared ? "?access=shared" : ""));
+    auto a = connector->Connect();
+    auto b = connector->Connect();  // connections of one process share the file either way
+    a->Execute("CREATE TABLE t (k INTEGER PRIMARY KEY, v TEXT)");
+    b->Execute("INSERT INTO t VALUES (1, 'x')");
+    EXPECT_EQ(a->Execute("SELECT v FROM t WHERE k = 1").rows.at(0).at(0), Variant("x"));
+    const int status =
+        std::system(("sqlite3 " + file + " 'SELECT count(*) FROM t' > /dev/null 2>&1").c_str());
+    EXPECT_EQ(status == 0, shared) << (shared ? "shared" : "exclusive") << ": status " << status;
+  }
 }
 
 TEST(DbUrl, PlaceholdersBecomeNumberedOutsideQuotesAndComments) {

@@ -223,7 +223,7 @@ struct TcpServer::Impl {
 };
 
 unsigned DefaultServerThreads() {
-  return std::clamp(2 * std::thread::hardware_concurrency(), 2u, 64u);
+  return std::clamp(8 * std::thread::hardware_concurrency(), 8u, 64u);
 }
 
 TcpServer::TcpServer(const Dispatcher& dispatcher, ServerOptions options) : impl_(std::make_unique<Impl>()) {

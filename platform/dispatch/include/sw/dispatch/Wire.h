@@ -29,6 +29,8 @@ enum class FrameKind : std::uint8_t { Call = 1, Reply = 2, Fault = 3 };
 // Appends little-endian values to a byte string.
 class WireWriter {
  public:
+  // Room for a small call or reply from the start, so that one allocation serves most frames.
+  WireWriter() { out_.reserve(256); }
   void U8(std::uint8_t v) { out_.push_back(static_cast<char>(v)); }
   void U16(std::uint16_t v);
   void U32(std::uint32_t v);
