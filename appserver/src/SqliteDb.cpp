@@ -306,7 +306,9 @@ class SqliteConnection final : public DbConnection {
       // resets the statement and clears its bindings before Run returns.
       case VarType::ByteArray: {
         const auto& b = v.AsBytes().bytes;
-        rc = sqlite3_bind_blob64(st, i, b.data(), b.size(), SQLITE_STATIC);
+        // An empty vector may have no data pointer, which SQLite would take for NULL.
+        rc = b.empty() ? sqlite3_bind_zeroblob(st, i, 0)
+                       : sqlite3_bind_blob64(st, i, b.data(), b.size(), SQLITE_STATIC);
         break;
       }
       case VarType::Array:

@@ -147,6 +147,19 @@ TEST_P(DbTest, StreamedRowsMatchTheKeptOnes) {
   EXPECT_EQ(db_->ExecuteEach("SELECT id FROM t WHERE id < 0", {}, [](const auto&, auto) { FAIL(); }), 0u);
 }
 
+// Empty bytes and empty texts are stored as empty values, not as NULL.
+TEST_P(DbTest, EmptyBytesAndTextsStayEmpty) {
+  const bool pg = db_->Dialect() == DbDialect::Postgres;
+  db_->Execute(std::string("CREATE TABLE e (k INTEGER, b ") + (pg ? "BYTEA" : "BLOB") + ", s VARCHAR(10))");
+  db_->Execute("INSERT INTO e VALUES (1, ?, ?)", {Variant::Bytes(std::string()), Variant(std::string())});
+  const DbResult r = db_->Execute("SELECT b IS NULL, s IS NULL, b, s FROM e");
+  ASSERT_EQ(r.rows.size(), 1u);
+  EXPECT_FALSE(r.rows[0][0].ToBool()) << "empty bytes became NULL";
+  EXPECT_FALSE(r.rows[0][1].ToBool()) << "an empty text became NULL";
+  EXPECT_EQ(r.rows[0][2], Variant::Bytes(std::string()));
+  EXPECT_EQ(r.rows[0][3], Variant(std::string()));
+}
+
 // A row callback that gives up (a limit, a value the packet refuses) ends the statement; the connection
 // serves the next one, inside or outside a transaction.
 TEST_P(DbTest, ARowCallbackThatThrowsLeavesTheConnectionUsable) {
