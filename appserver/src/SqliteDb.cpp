@@ -167,7 +167,7 @@ class SqliteConnection final : public DbConnection {
     sqlite3_progress_handler(db_, 10000, &SqliteConnection::Progress, this);
     try {
       ExecuteScript("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
-    } catch (const Error& e) {
+    } catch (const Error&) {
       const bool locked = sqlite3_errcode(db_) == SQLITE_BUSY;
       sqlite3_close(db_);  // the destructor does not run for a constructor that throws
       if (locked)
@@ -380,15 +380,14 @@ class SqliteConnector final : public DbConnector {
  public:
   // `location`: the file name, optionally followed by "?access=exclusive" (the default) or "?access=shared".
   explicit SqliteConnector(const std::string& location) {
+    // Only a last "?access=..." is an option: a '?' elsewhere belongs to the file name.
     const std::size_t query = location.rfind('?');
-    file_ = location.substr(0, query);
-    if (query != std::string::npos) {
-      const std::string option = location.substr(query + 1);
-      if (SameText(option, "access=shared")) {
-        access_ = SqliteAccess::Shared;
-      } else if (!SameText(option, "access=exclusive")) {
-        throw Error("unknown SQLite option \"" + option + "\": use access=exclusive or access=shared");
-      }
+    const std::string option = query == std::string::npos ? std::string() : location.substr(query + 1);
+    file_ = StartsWithText(option, "access=") ? location.substr(0, query) : location;
+    if (SameText(option, "access=shared")) {
+      access_ = SqliteAccess::Shared;
+    } else if (StartsWithText(option, "access=") && !SameText(option, "access=exclusive")) {
+      throw Error("unknown SQLite option \"" + option + "\": use access=exclusive or access=shared");
     }
     if (Trim(file_).empty() || file_ == ":memory:") throw Error("an SQLite database needs a file name");
     ConfigureSqliteOnce();

@@ -232,6 +232,7 @@ TEST(DbUrl, LocationsAreCheckedBeforeUse) {
   EXPECT_THROW(OpenDbConnector("sqlite:?access=shared"), Error);
   EXPECT_EQ(OpenDbConnector("sqlite:/tmp/x.db?access=exclusive")->Describe(), "sqlite:/tmp/x.db");
   EXPECT_EQ(OpenDbConnector("sqlite:/tmp/x.db?ACCESS=Shared")->Describe(), "sqlite:/tmp/x.db?access=shared");
+  EXPECT_EQ(OpenDbConnector("sqlite:/tmp/what?.db")->Describe(), "sqlite:/tmp/what?.db");
 }
 
 // While the server's connections have an SQLite file open, another process (here the sqlite3 tool) can read

@@ -158,11 +158,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
       return false;
     }
     // The rest of the reply: what is left of the header (if any) and of the body.
-    const std::size_t headerLeft = sent < outHeader_.size() ? outHeader_.size() - sent : 0;
-    const std::size_t bodyFrom = sent - (outHeader_.size() - headerLeft);
-    const std::array<asio::const_buffer, 2> rest = {
-        asio::buffer(outHeader_.data() + (outHeader_.size() - headerLeft), headerLeft),
-        asio::buffer(out_.data() + bodyFrom, out_.size() - bodyFrom)};
+    const std::size_t headerSent = std::min(sent, outHeader_.size());
+    const std::array<asio::const_buffer, 2> rest = {asio::buffer(outHeader_) + headerSent,
+                                                    asio::buffer(out_) + (sent - headerSent)};
     asio::async_write(socket_, rest,
                       [self = shared_from_this(), closeAfter](std::error_code ec, std::size_t) {
                         self->out_.clear();
