@@ -27,6 +27,8 @@ struct RemoteObject::Impl {
   // Bytes received and not yet used: [begin, end) of `in`.
   std::string in;
   std::size_t begin = 0, end = 0;
+  // The payload of the call being sent.
+  std::string out;
 
   // Runs the asynchronous operation started by `start` until it completes or the timeout passes. On timeout
   // the socket is closed (which completes the operation with an abort) and the result is
@@ -241,11 +243,18 @@ Variant RemoteObject::Call(std::int32_t number, std::vector<CallArg> args) {
   call.object = object_;
   call.number = number;
   call.args.reserve(args.size());
-  for (const CallArg& a : args) call.args.push_back({a.Value(), a.IsByRef()});
-  std::string payload = EncodeCall(call);
-  if (payload.size() > d.options.maxFrameSize)
+  // The values are moved into the frame, not copied: the call owns `args`, and a by-reference argument is
+  // written back through its target, not its value.
+  for (CallArg& a : args) call.args.push_back({a.TakeValue(), a.IsByRef()});
+  // Encoded into the connection's send buffer, which keeps its capacity for the next call (a large call's
+  // is released once sent).
+  d.out = EncodeCall(call, std::move(d.out));
+  if (d.out.size() > d.options.maxFrameSize) {
+    ResetFrameBuffer(d.out);
     throw Error("Remote call " + std::to_string(number) + ": arguments exceed the frame limit");
-  std::error_code ec = d.Send(FrameHeader(payload.size()), payload, d.options.writeTimeout);
+  }
+  std::error_code ec = d.Send(FrameHeader(d.out.size()), d.out, d.options.writeTimeout);
+  ResetFrameBuffer(d.out);
   if (ec) throw fail(Reason(ec));
 
   ec = d.Fill(kFrameHeaderSize, d.options.readTimeout, /*waitFirst=*/d.end == d.begin);

@@ -131,9 +131,10 @@ class Connection : public std::enable_shared_from_this<Connection> {
       begin_ = end_ = 0;
       if (in_.size() > kReadChunk) std::string().swap(in_);
     }
+    // The reply is encoded into the connection's reply buffer, which keeps its capacity from call to call.
     std::string payload;
     try {
-      payload = EncodeReply(reply);
+      payload = EncodeReply(reply, std::move(out_));
     } catch (const std::exception& e) {
       payload = EncodeReply(
           ReplyFrame::Fault(reply.requestId, std::string("Cannot encode the reply: ") + e.what()));
@@ -152,7 +153,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
       return false;
     }
     if (sent == total) {
-      out_.clear();
+      ResetFrameBuffer(out_);
       if (!closeAfter) return true;
       Finish();
       return false;
@@ -163,7 +164,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
                                                     asio::buffer(out_) + (sent - headerSent)};
     asio::async_write(socket_, rest,
                       [self = shared_from_this(), closeAfter](std::error_code ec, std::size_t) {
-                        self->out_.clear();
+                        ResetFrameBuffer(self->out_);
                         if (ec || closeAfter) return self->Finish();
                         self->ReadFrame();
                       });

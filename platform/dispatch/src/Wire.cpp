@@ -14,36 +14,6 @@ namespace {
 }
 }  // namespace
 
-// Little-endian on every host: bytes are assembled explicitly, then appended in one piece.
-namespace {
-template <class T>
-void AppendLe(std::string& out, T v) {
-  char bytes[sizeof(T)];
-  for (std::size_t i = 0; i < sizeof(T); ++i) bytes[i] = static_cast<char>(v >> (8 * i));
-  out.append(bytes, sizeof(T));
-}
-template <class T>
-T ReadLe(std::string_view s) {
-  T v = 0;
-  for (std::size_t i = sizeof(T); i-- > 0;) v = static_cast<T>((v << 8) | static_cast<std::uint8_t>(s[i]));
-  return v;
-}
-}  // namespace
-
-void WireWriter::U16(std::uint16_t v) {
-  AppendLe(out_, v);
-}
-void WireWriter::U32(std::uint32_t v) {
-  AppendLe(out_, v);
-}
-void WireWriter::U64(std::uint64_t v) {
-  AppendLe(out_, v);
-}
-
-void WireWriter::F64(double v) {
-  U64(std::bit_cast<std::uint64_t>(v));
-}
-
 void WireWriter::Str(std::string_view s) {
   if (s.size() > UINT32_MAX) throw Error("Text too long for a frame");
   U32(static_cast<std::uint32_t>(s.size()));
@@ -102,35 +72,8 @@ void WireWriter::ValueAt(const Variant& v, int depth) {
   }
 }
 
-std::string_view WireReader::Take(std::size_t n) {
-  if (n > Remaining())
-    Malformed("needs " + std::to_string(n) + " bytes, " + std::to_string(Remaining()) + " left");
-  std::string_view s = data_.substr(pos_, n);
-  pos_ += n;
-  return s;
-}
-
-std::uint8_t WireReader::U8() {
-  return static_cast<std::uint8_t>(Take(1)[0]);
-}
-
-std::uint16_t WireReader::U16() {
-  return ReadLe<std::uint16_t>(Take(2));
-}
-std::uint32_t WireReader::U32() {
-  return ReadLe<std::uint32_t>(Take(4));
-}
-std::uint64_t WireReader::U64() {
-  return ReadLe<std::uint64_t>(Take(8));
-}
-
-double WireReader::F64() {
-  return std::bit_cast<double>(U64());
-}
-
-std::string WireReader::Str() {
-  std::uint32_t n = U32();
-  return std::string(Take(n));
+void WireReader::Short(std::size_t n) const {
+  Malformed("needs " + std::to_string(n) + " bytes, " + std::to_string(Remaining()) + " left");
 }
 
 Variant WireReader::Value() {
@@ -208,7 +151,11 @@ void ExpectEnd(const WireReader& r) {
 }  // namespace
 
 std::string EncodeCall(const CallFrame& call) {
-  WireWriter w;
+  return EncodeCall(call, std::string());
+}
+
+std::string EncodeCall(const CallFrame& call, std::string buffer) {
+  WireWriter w(std::move(buffer));
   BeginPayload(w, FrameKind::Call);
   w.U32(call.requestId);
   w.Str(call.object);
@@ -222,7 +169,11 @@ std::string EncodeCall(const CallFrame& call) {
 }
 
 std::string EncodeReply(const ReplyFrame& reply) {
-  WireWriter w;
+  return EncodeReply(reply, std::string());
+}
+
+std::string EncodeReply(const ReplyFrame& reply, std::string buffer) {
+  WireWriter w(std::move(buffer));
   BeginPayload(w, reply.fault ? FrameKind::Fault : FrameKind::Reply);
   w.U32(reply.requestId);
   if (reply.fault) {
@@ -301,9 +252,10 @@ Variant DecodeVariant(std::string_view bytes) {
 
 std::string FrameHeader(std::size_t payloadSize) {
   if (payloadSize > UINT32_MAX) throw Error("Frame too large to send");
-  WireWriter w;
-  w.U32(static_cast<std::uint32_t>(payloadSize));
-  return w.Take();
+  // Four bytes fit a string's own storage: no writer (whose reserve would allocate) is needed.
+  std::string header(kFrameHeaderSize, '\0');
+  for (std::size_t i = 0; i < kFrameHeaderSize; ++i) header[i] = static_cast<char>(payloadSize >> (8 * i));
+  return header;
 }
 
 std::uint32_t ParseFrameHeader(const std::uint8_t (&header)[kFrameHeaderSize], std::uint32_t maxFrameSize) {

@@ -53,6 +53,29 @@ TEST(Wire, CallAndReplyFramesRoundTrip) {
   EXPECT_EQ(DecodeReply(EncodeReply(fault)), fault);
 }
 
+// A connection encodes each frame into the buffer of the one before: the bytes are those of a fresh encoding,
+// whatever the buffer held, and a buffer grown by a large frame is released when it is reset.
+TEST(Wire, FramesEncodedIntoAUsedBufferAreThoseOfAFreshOne) {
+  const CallFrame call{3, "Icomm", 2010, {{Variant("1"), false}, {Variant(), true}}};
+  ReplyFrame reply;
+  reply.requestId = 3;
+  reply.written = {{1, Variant("系统管理员")}};
+  for (const std::string& used : {std::string(), std::string("stale bytes"), std::string(100000, 'x')}) {
+    SCOPED_TRACE(used.size());
+    EXPECT_EQ(EncodeCall(call, used), EncodeCall(call));
+    EXPECT_EQ(EncodeReply(reply, used), EncodeReply(reply));
+  }
+  std::string large = EncodeReply(ReplyFrame::Fault(1, std::string(kFrameBufferKeep * 2, 'y')));
+  ResetFrameBuffer(large);
+  EXPECT_TRUE(large.empty());
+  EXPECT_LE(large.capacity(), kFrameBufferKeep);
+  std::string small = EncodeReply(reply);
+  const std::size_t kept = small.capacity();
+  ResetFrameBuffer(small);
+  EXPECT_TRUE(small.empty());
+  EXPECT_EQ(small.capacity(), kept);
+}
+
 TEST(Wire, MalformedPayloadsRaise) {
   std::string good = EncodeCall(CallFrame{1, "Icomm", 302, {{Variant("x"), false}}});
   std::string wrongVersion = good;
@@ -148,6 +171,7 @@ TEST(Wire, DamagedFramesDecodeOrRaiseButNeverCrash) {
 }
 
 TEST(Wire, FrameHeaderAppliesTheSizeLimit) {
+  EXPECT_EQ(FrameHeader(0x0A0B0C0D), std::string("\x0D\x0C\x0B\x0A", 4));  // little-endian
   std::string h = FrameHeader(300);
   std::uint8_t bytes[kFrameHeaderSize];
   std::copy(h.begin(), h.end(), bytes);

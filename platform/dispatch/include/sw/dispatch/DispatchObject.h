@@ -27,6 +27,8 @@ class CallArg {
 
   bool IsByRef() const { return target_ != nullptr; }
   const Variant& Value() const { return value_; }
+  // Moves the value out (a transport that sends the argument and has no further use for it).
+  Variant TakeValue() { return std::move(value_); }
   // Stores a written-back value in the caller's variable (by-reference arguments only).
   void WriteBack(Variant v) const {
     if (target_ != nullptr) *target_ = std::move(v);

@@ -21,8 +21,8 @@ namespace sw {
 
 // Worker threads a server starts by default: eight per processor core, at least 8, at most 64. A
 // connection's calls run on its loop's thread, and a call that waits (for the database, for the client to
-// take a large reply) holds up the other connections of that loop, so the loops are many: a thread idle in its
-// event wait costs nothing, while two busy clients sharing a loop wait for each other's calls.
+// take a large reply) holds up the other connections of that loop, so the loops are many: a thread idle in
+// its event wait costs nothing, while two busy clients sharing a loop wait for each other's calls.
 unsigned DefaultServerThreads();
 
 struct ServerOptions {

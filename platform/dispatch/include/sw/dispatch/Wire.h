@@ -3,6 +3,7 @@
 // little-endian payload length followed by the payload; the payload starts with a version byte and a kind
 // byte. docs/protocol.md describes every byte. Decoding never trusts a count: every length is checked against
 // the bytes that remain, nesting is bounded, and any inconsistency raises sw::Error ("Malformed frame: ...").
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -24,19 +25,37 @@ inline constexpr std::size_t kMaxFrameValues = 1000000;
 // Size of the length prefix in front of every payload.
 inline constexpr std::size_t kFrameHeaderSize = 4;
 
+// Bytes a connection's frame buffer keeps from one frame to the next; one that a large frame grew further is
+// released.
+inline constexpr std::size_t kFrameBufferKeep = 16 * 1024;
+
+// Empties a frame buffer for the next frame, releasing it when a large frame grew it beyond kFrameBufferKeep.
+inline void ResetFrameBuffer(std::string& buffer) {
+  if (buffer.capacity() > kFrameBufferKeep)
+    std::string().swap(buffer);
+  else
+    buffer.clear();
+}
+
 enum class FrameKind : std::uint8_t { Call = 1, Reply = 2, Fault = 3 };
 
-// Appends little-endian values to a byte string.
+// Appends little-endian values to a byte string. The fixed-size writes are inline: a call frame is a few
+// dozen of them, and each is a handful of instructions.
 class WireWriter {
  public:
   // Room for a small call or reply from the start, so that one allocation serves most frames.
   WireWriter() { out_.reserve(256); }
+  // Writes into `buffer`: what it holds is dropped, its capacity is reused (a connection's reply buffer).
+  explicit WireWriter(std::string buffer) : out_(std::move(buffer)) {
+    out_.clear();
+    out_.reserve(256);
+  }
   void U8(std::uint8_t v) { out_.push_back(static_cast<char>(v)); }
-  void U16(std::uint16_t v);
-  void U32(std::uint32_t v);
-  void U64(std::uint64_t v);
+  void U16(std::uint16_t v) { AppendLe(v); }
+  void U32(std::uint32_t v) { AppendLe(v); }
+  void U64(std::uint64_t v) { AppendLe(v); }
   void I32(std::int32_t v) { U32(static_cast<std::uint32_t>(v)); }
-  void F64(double v);
+  void F64(double v) { U64(std::bit_cast<std::uint64_t>(v)); }
   void Str(std::string_view s);  // u32 length + bytes
   void Raw(std::string_view bytes) { out_.append(bytes); }
   void Value(const Variant& v);
@@ -45,6 +64,13 @@ class WireWriter {
   std::string Take() { return std::move(out_); }
 
  private:
+  // Little-endian on every host: the bytes are assembled explicitly, then appended in one piece.
+  template <class T>
+  void AppendLe(T v) {
+    char bytes[sizeof(T)];
+    for (std::size_t i = 0; i < sizeof(T); ++i) bytes[i] = static_cast<char>(v >> (8 * i));
+    out_.append(bytes, sizeof(T));
+  }
   void ValueAt(const Variant& v, int depth);
   std::string out_;
 };
@@ -53,13 +79,13 @@ class WireWriter {
 class WireReader {
  public:
   explicit WireReader(std::string_view bytes) : data_(bytes) {}
-  std::uint8_t U8();
-  std::uint16_t U16();
-  std::uint32_t U32();
-  std::uint64_t U64();
+  std::uint8_t U8() { return static_cast<std::uint8_t>(Take(1)[0]); }
+  std::uint16_t U16() { return ReadLe<std::uint16_t>(Take(2)); }
+  std::uint32_t U32() { return ReadLe<std::uint32_t>(Take(4)); }
+  std::uint64_t U64() { return ReadLe<std::uint64_t>(Take(8)); }
   std::int32_t I32() { return static_cast<std::int32_t>(U32()); }
-  double F64();
-  std::string Str();
+  double F64() { return std::bit_cast<double>(U64()); }
+  std::string Str() { return std::string(Take(U32())); }
   Variant Value();
 
   std::size_t Remaining() const { return data_.size() - pos_; }
@@ -67,7 +93,20 @@ class WireReader {
 
  private:
   Variant ValueAt(int depth);
-  std::string_view Take(std::size_t n);
+  // The next `n` bytes; a shortfall raises (out of line: it is the rare path).
+  std::string_view Take(std::size_t n) {
+    if (n > Remaining()) Short(n);
+    const std::string_view s(data_.data() + pos_, n);
+    pos_ += n;
+    return s;
+  }
+  [[noreturn]] void Short(std::size_t n) const;
+  template <class T>
+  static T ReadLe(std::string_view s) {
+    T v = 0;
+    for (std::size_t i = sizeof(T); i-- > 0;) v = static_cast<T>((v << 8) | static_cast<std::uint8_t>(s[i]));
+    return v;
+  }
   std::string_view data_;
   std::size_t pos_ = 0;
   std::size_t values_ = 0;
@@ -118,6 +157,10 @@ struct ReplyFrame {
 // including trailing bytes and a wrong version or kind.
 std::string EncodeCall(const CallFrame& call);
 std::string EncodeReply(const ReplyFrame& reply);
+// The same payloads written into `buffer`: its contents are replaced and its capacity reused, so that a
+// connection encoding one frame after another allocates once.
+std::string EncodeCall(const CallFrame& call, std::string buffer);
+std::string EncodeReply(const ReplyFrame& reply, std::string buffer);
 CallFrame DecodeCall(std::string_view payload);
 ReplyFrame DecodeReply(std::string_view payload);
 
