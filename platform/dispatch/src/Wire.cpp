@@ -253,8 +253,8 @@ Variant DecodeVariant(std::string_view bytes) {
 std::string FrameHeader(std::size_t payloadSize) {
   if (payloadSize > UINT32_MAX) throw Error("Frame too large to send");
   // Four bytes fit a string's own storage: no writer (whose reserve would allocate) is needed.
-  std::string header(kFrameHeaderSize, '\0');
-  for (std::size_t i = 0; i < kFrameHeaderSize; ++i) header[i] = static_cast<char>(payloadSize >> (8 * i));
+  std::string header;
+  AppendLittleEndian(header, static_cast<std::uint32_t>(payloadSize));
   return header;
 }
 

@@ -39,6 +39,14 @@ inline void ResetFrameBuffer(std::string& buffer) {
 
 enum class FrameKind : std::uint8_t { Call = 1, Reply = 2, Fault = 3 };
 
+// Appends `v` little-endian on every host: the bytes are assembled explicitly, then appended in one piece.
+template <class T>
+void AppendLittleEndian(std::string& out, T v) {
+  char bytes[sizeof(T)];
+  for (std::size_t i = 0; i < sizeof(T); ++i) bytes[i] = static_cast<char>(v >> (8 * i));
+  out.append(bytes, sizeof(T));
+}
+
 // Appends little-endian values to a byte string. The fixed-size writes are inline: a call frame is a few
 // dozen of them, and each is a handful of instructions.
 class WireWriter {
@@ -51,9 +59,9 @@ class WireWriter {
     out_.reserve(256);
   }
   void U8(std::uint8_t v) { out_.push_back(static_cast<char>(v)); }
-  void U16(std::uint16_t v) { AppendLe(v); }
-  void U32(std::uint32_t v) { AppendLe(v); }
-  void U64(std::uint64_t v) { AppendLe(v); }
+  void U16(std::uint16_t v) { AppendLittleEndian(out_, v); }
+  void U32(std::uint32_t v) { AppendLittleEndian(out_, v); }
+  void U64(std::uint64_t v) { AppendLittleEndian(out_, v); }
   void I32(std::int32_t v) { U32(static_cast<std::uint32_t>(v)); }
   void F64(double v) { U64(std::bit_cast<std::uint64_t>(v)); }
   void Str(std::string_view s);  // u32 length + bytes
@@ -64,13 +72,6 @@ class WireWriter {
   std::string Take() { return std::move(out_); }
 
  private:
-  // Little-endian on every host: the bytes are assembled explicitly, then appended in one piece.
-  template <class T>
-  void AppendLe(T v) {
-    char bytes[sizeof(T)];
-    for (std::size_t i = 0; i < sizeof(T); ++i) bytes[i] = static_cast<char>(v >> (8 * i));
-    out_.append(bytes, sizeof(T));
-  }
   void ValueAt(const Variant& v, int depth);
   std::string out_;
 };
