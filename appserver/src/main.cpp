@@ -1,6 +1,6 @@
 // staffwatch-server: the application server process.
 //   staffwatch-server --db sqlite:FILE | postgresql://... [--listen HOST:PORT] [--demo] [--max-rows N]
-//                     [--workers N] [--statement-timeout MS] [--max-frame BYTES] [--max-packet BYTES]
+//                     [--max-connections N] [--statement-timeout MS] [--max-frame BYTES] [--max-packet BYTES]
 //                     [--log FILE|-|none] [--seed-dir DIR] [--init-only]
 // Prints "listening on HOST:PORT" once it serves (port 0 picks a free port), and stops cleanly on SIGTERM or
 // SIGINT.
@@ -19,7 +19,7 @@ namespace {
 
 void Usage() {
   std::cerr << "usage: staffwatch-server --db sqlite:FILE|postgresql://... [--listen HOST:PORT] [--demo]\n"
-               "                         [--max-rows N] [--workers N] [--statement-timeout MS]\n"
+               "                         [--max-rows N] [--max-connections N] [--statement-timeout MS]\n"
                "                         [--max-frame BYTES] [--max-packet BYTES] [--log FILE|-|none]\n"
                "                         [--seed-dir DIR] [--init-only]\n";
 }
@@ -39,7 +39,6 @@ int main(int argc, char** argv) {
   sw::ServerOptions net;
   net.address = "127.0.0.1";
   net.port = 7411;
-  net.threads = sw::DefaultServerThreads();
   bool initOnly = false;
   std::string db;
   try {
@@ -62,8 +61,8 @@ int main(int argc, char** argv) {
         options.demo = true;
       } else if (a == "--max-rows") {
         options.maxRows = static_cast<std::size_t>(Number(a, value(), 0, 100000000));
-      } else if (a == "--workers") {
-        net.threads = static_cast<unsigned>(Number(a, value(), 1, 256));
+      } else if (a == "--max-connections") {
+        net.maxConnections = static_cast<std::size_t>(Number(a, value(), 1, 100000));
       } else if (a == "--statement-timeout") {
         options.statementTimeout = std::chrono::milliseconds(Number(a, value(), 0, 86400000));
       } else if (a == "--max-frame") {

@@ -96,10 +96,7 @@ struct Fixture {
     }
     app->Register(dispatcher);
     dispatcher.Register("Echo", 1, [](CallContext&, std::vector<Variant>&) { return Variant(); });
-    ServerOptions net;
-    net.threads =
-        std::getenv("SW_BENCH_THREADS") ? std::atoi(std::getenv("SW_BENCH_THREADS")) : DefaultServerThreads();
-    tcp = std::make_unique<TcpServer>(dispatcher, net);
+    tcp = std::make_unique<TcpServer>(dispatcher);
     tcp->Start();
     RemoteObject icomm("127.0.0.1", tcp->Port(), std::string(kIcommObject));
     login = icomm.Call(kCallLogin, {"admin", "admin", ""}).AsArray().items[0].ToString();

@@ -1,12 +1,20 @@
 #include "sw/dispatch/TcpServer.h"
 
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/socket.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <array>
 #include <asio.hpp>
+#include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <future>
 #include <mutex>
 #include <set>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -23,101 +31,126 @@ struct Hub {
   const Dispatcher* dispatcher = nullptr;
   std::uint32_t maxFrameSize = kDefaultMaxFrameSize;
   std::mutex mutex;
-  std::set<std::shared_ptr<Connection>> open;
+  std::set<std::shared_ptr<Connection>> open;  // connections being served
+  std::vector<std::thread> ended;              // threads of connections that have ended, not yet joined
+  std::condition_variable allEnded;            // signalled when `open` becomes empty
   std::function<void(std::uint64_t)> onDisconnect;
+
+  // Joins the threads of the connections that have ended (they are at most finishing their last lines).
+  void JoinEnded() {
+    std::vector<std::thread> threads;
+    {
+      std::lock_guard lock(mutex);
+      threads.swap(ended);
+    }
+    for (std::thread& t : threads) t.join();
+  }
 };
 
+// One client connection, served by a thread of its own: it receives whatever has arrived (a small call and
+// its length in one receive), answers every whole call frame, each with one send, and waits in the next
+// receive. A call costs the server two system calls, and a call that takes long holds up no other client.
 class Connection : public std::enable_shared_from_this<Connection> {
  public:
-  Connection(asio::ip::tcp::socket socket, std::shared_ptr<Hub> hub, std::uint64_t id)
-      : socket_(std::move(socket)), hub_(std::move(hub)), id_(id) {
-    std::error_code ec;
-    auto remote = socket_.remote_endpoint(ec);
-    if (!ec) peer_ = remote.address().to_string() + ":" + std::to_string(remote.port());
+  Connection(int fd, std::string peer, std::shared_ptr<Hub> hub, std::uint64_t id)
+      : fd_(fd), peer_(std::move(peer)), hub_(std::move(hub)), id_(id) {}
+  ~Connection() { CloseSocket(); }
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  // Registers the connection and starts its thread; false (and nothing registered) when no thread can be
+  // started. Under the hub's lock, so that the thread, which hands its own std::thread to the hub when it
+  // ends, finds it assigned.
+  bool Launch() {
+    std::lock_guard lock(hub_->mutex);
+    hub_->open.insert(shared_from_this());
+    try {
+      thread_ = std::thread([self = shared_from_this()] { self->Run(); });
+    } catch (const std::system_error&) {
+      hub_->open.erase(shared_from_this());
+      return false;
+    }
+    return true;
   }
 
-  // Starts reading on the connection's own loop (the acceptor runs on another one).
-  void Start() {
-    // Non-blocking, so that Answer's direct write returns at once instead of waiting for room.
-    std::error_code ignored;
-    socket_.non_blocking(true, ignored);
-    asio::post(socket_.get_executor(), [self = shared_from_this()] { self->ReadFrame(); });
-  }
-
-  // Closes the socket from any thread; the pending operation then ends with an error and Finish runs.
+  // Ends the connection from any thread: a receive or send in progress returns at once, and the thread
+  // ends after the call it may be answering.
   void Close() {
-    asio::post(socket_.get_executor(), [self = shared_from_this()] { self->Shutdown(); });
+    std::lock_guard lock(socketMutex_);
+    if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
   }
 
  private:
-  void Shutdown() {
-    std::error_code ignored;
-    socket_.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
-    socket_.close(ignored);
-  }
-
-  void Finish() {
-    Shutdown();
+  void Run() {
+    pthread_setname_np(pthread_self(), "sw-connection");
+    Serve();
+    CloseSocket();
     std::function<void(std::uint64_t)> onDisconnect;
     {
       std::lock_guard lock(hub_->mutex);
-      if (hub_->open.erase(shared_from_this()) == 0) return;
+      hub_->ended.push_back(std::move(thread_));
+      hub_->open.erase(shared_from_this());
+      if (hub_->open.empty()) hub_->allEnded.notify_all();
       onDisconnect = hub_->onDisconnect;
     }
     if (onDisconnect) onDisconnect(id_);
   }
 
-  // Answers every call frame that is wholly buffered, then receives more. A receive takes whatever has
-  // arrived (a small call and its header in one piece); a frame larger than the buffer grows it to the
-  // frame's size, and the buffer shrinks back once that frame is answered.
-  void ReadFrame() {
-    for (;;) {
-      if (end_ - begin_ < kFrameHeaderSize) {
-        Reserve(kFrameHeaderSize);
-        break;
-      }
-      std::uint8_t header[kFrameHeaderSize];
-      std::memcpy(header, in_.data() + begin_, kFrameHeaderSize);
-      std::uint32_t length = 0;
-      try {
-        length = ParseFrameHeader(header, hub_->maxFrameSize);
-      } catch (const Error&) {
-        // An oversized or empty length leaves no way to find the next frame: drop the connection.
-        return Finish();
-      }
-      const std::size_t frame = kFrameHeaderSize + length;
-      if (end_ - begin_ < frame) {
-        Reserve(frame);
-        break;
-      }
-      const std::string_view body(in_.data() + begin_ + kFrameHeaderSize, length);
-      begin_ += frame;
-      // Answer goes on here only when the whole reply went out at once; otherwise the write's completion
-      // continues (or the connection is finished).
-      if (!Answer(body)) return;
-    }
-    socket_.async_read_some(asio::buffer(in_.data() + end_, in_.size() - end_),
-                            [self = shared_from_this()](std::error_code ec, std::size_t n) {
-                              if (ec) return self->Finish();
-                              self->end_ += n;
-                              self->ReadFrame();
-                            });
+  void CloseSocket() {
+    std::lock_guard lock(socketMutex_);
+    if (fd_ < 0) return;
+    ::close(fd_);
+    fd_ = -1;
   }
 
-  // Room for `frame` bytes from the start of the unread data.
+  // Answers every call frame that is wholly buffered, then receives more. A frame larger than the buffer
+  // grows it to the frame's size, and the buffer shrinks back once that frame is answered. Returns when the
+  // client closes, the connection is closed or fails, or a frame cannot be read on from.
+  void Serve() {
+    for (;;) {
+      std::size_t need = kFrameHeaderSize;
+      while (end_ - begin_ >= kFrameHeaderSize) {
+        std::uint8_t header[kFrameHeaderSize];
+        std::memcpy(header, in_.data() + begin_, kFrameHeaderSize);
+        std::uint32_t length = 0;
+        try {
+          length = ParseFrameHeader(header, hub_->maxFrameSize);
+        } catch (const Error&) {
+          return;  // an oversized or empty length leaves no way to find the next frame
+        }
+        const std::size_t frame = kFrameHeaderSize + length;
+        if (end_ - begin_ < frame) {
+          need = frame;
+          break;
+        }
+        const std::string_view body(in_.data() + begin_ + kFrameHeaderSize, length);
+        begin_ += frame;
+        if (!Answer(body)) return;
+      }
+      Reserve(need);
+      const ssize_t n = ::recv(fd_, in_.data() + end_, in_.size() - end_, 0);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return;
+      end_ += static_cast<std::size_t>(n);
+    }
+  }
+
+  // Room for `frame` bytes from the start of the unread data; an emptied buffer that a large frame grew is
+  // released first.
   void Reserve(std::size_t frame) {
-    if (begin_ > 0) {
+    if (begin_ == end_) {
+      begin_ = end_ = 0;
+      if (in_.size() > kFrameBufferKeep && frame <= kFrameBufferKeep) std::string().swap(in_);
+    } else if (begin_ > 0) {
       std::memmove(in_.data(), in_.data() + begin_, end_ - begin_);
       end_ -= begin_;
       begin_ = 0;
     }
-    if (in_.size() < std::max(frame, kReadChunk)) in_.resize(std::max(frame, kReadChunk));
+    if (in_.size() < std::max(frame, kFrameBufferKeep)) in_.resize(std::max(frame, kFrameBufferKeep));
   }
 
-  // Dispatches one call and sends its reply. The reply is first written straight away (the socket is
-  // non-blocking): a small reply leaves in that one send, with no completion to queue and run. What the
-  // socket does not take at once is written asynchronously. True when the reply went out whole and the
-  // connection reads on; false when a pending write or the end of the connection takes over.
+  // Dispatches one call and sends its reply. True when the connection reads on; false when the reply could
+  // not be sent or the call was malformed (its fault reply is sent, then the connection closes).
   bool Answer(std::string_view body) {
     ReplyFrame reply;
     bool closeAfter = false;
@@ -127,58 +160,50 @@ class Connection : public std::enable_shared_from_this<Connection> {
       reply = ReplyFrame::Fault(0, e.what());
       closeAfter = true;
     }
-    if (begin_ == end_) {
-      begin_ = end_ = 0;
-      if (in_.size() > kReadChunk) std::string().swap(in_);
-    }
     // The reply is encoded into the connection's reply buffer, which keeps its capacity from call to call.
-    std::string payload;
     try {
-      payload = EncodeReply(reply, std::move(out_));
+      out_ = EncodeReply(reply, std::move(out_));
     } catch (const std::exception& e) {
-      payload = EncodeReply(
+      out_ = EncodeReply(
           ReplyFrame::Fault(reply.requestId, std::string("Cannot encode the reply: ") + e.what()));
     }
-    if (payload.size() > hub_->maxFrameSize)
-      payload = EncodeReply(ReplyFrame::Fault(reply.requestId, "The reply exceeds the frame limit"));
-    outHeader_ = FrameHeader(payload.size());
-    out_ = std::move(payload);
-
-    std::error_code ec;
-    const std::size_t total = outHeader_.size() + out_.size();
-    const std::size_t sent = socket_.write_some(
-        std::array<asio::const_buffer, 2>{asio::buffer(outHeader_), asio::buffer(out_)}, ec);
-    if (ec && ec != asio::error::would_block) {
-      Finish();
-      return false;
-    }
-    if (sent == total) {
-      ResetFrameBuffer(out_);
-      if (!closeAfter) return true;
-      Finish();
-      return false;
-    }
-    // The rest of the reply: what is left of the header (if any) and of the body.
-    const std::size_t headerSent = std::min(sent, outHeader_.size());
-    const std::array<asio::const_buffer, 2> rest = {asio::buffer(outHeader_) + headerSent,
-                                                    asio::buffer(out_) + (sent - headerSent)};
-    asio::async_write(socket_, rest,
-                      [self = shared_from_this(), closeAfter](std::error_code ec, std::size_t) {
-                        ResetFrameBuffer(self->out_);
-                        if (ec || closeAfter) return self->Finish();
-                        self->ReadFrame();
-                      });
-    return false;
+    if (out_.size() > hub_->maxFrameSize)
+      out_ = EncodeReply(ReplyFrame::Fault(reply.requestId, "The reply exceeds the frame limit"));
+    const bool sent = SendAll(FrameHeader(out_.size()), out_);
+    ResetFrameBuffer(out_);
+    return sent && !closeAfter;
   }
 
-  asio::ip::tcp::socket socket_;
+  // Sends the header and the payload, blocking until the socket has taken every byte.
+  bool SendAll(std::string_view header, std::string_view payload) {
+    std::size_t sent = 0;
+    const std::size_t total = header.size() + payload.size();
+    while (sent < total) {
+      iovec parts[2];
+      int count = 0;
+      if (sent < header.size())
+        parts[count++] = {const_cast<char*>(header.data() + sent), header.size() - sent};
+      const std::size_t from = sent < header.size() ? 0 : sent - header.size();
+      parts[count++] = {const_cast<char*>(payload.data() + from), payload.size() - from};
+      msghdr msg{};
+      msg.msg_iov = parts;
+      msg.msg_iovlen = static_cast<decltype(msg.msg_iovlen)>(count);
+      const ssize_t n = ::sendmsg(fd_, &msg, MSG_NOSIGNAL);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return false;
+      sent += static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+
+  std::mutex socketMutex_;  // between Close() from other threads and the socket's closing
+  int fd_;
+  std::string peer_;
   std::shared_ptr<Hub> hub_;
   std::uint64_t id_;
-  std::string peer_;
-  static constexpr std::size_t kReadChunk = 16 * 1024;
+  std::thread thread_;
   std::string in_;  // received bytes; [begin_, end_) not yet answered
   std::size_t begin_ = 0, end_ = 0;
-  std::string outHeader_;
   std::string out_;
 };
 
@@ -187,43 +212,49 @@ class Connection : public std::enable_shared_from_this<Connection> {
 struct TcpServer::Impl {
   ServerOptions options;
   std::shared_ptr<Hub> hub = std::make_shared<Hub>();
-  // One event loop per worker thread. A connection stays on the loop it is given when accepted: its reads,
-  // the dispatch of its calls and its replies all run on that loop's thread, so no event is handed from one
-  // thread to another (on loopback that hand-off costs more than a small call itself).
-  std::vector<std::unique_ptr<asio::io_context>> loops;
-  std::vector<asio::executor_work_guard<asio::io_context::executor_type>> work;
-  std::unique_ptr<asio::ip::tcp::acceptor> acceptor;  // on loops[0]
-  std::size_t nextLoop = 0;                           // used only on loops[0]
-  std::vector<std::thread> threads;
+  // The listener's own loop and thread; connections are served by threads of their own.
+  std::unique_ptr<asio::io_context> io;
+  std::unique_ptr<asio::ip::tcp::acceptor> acceptor;
+  std::thread acceptThread;
   std::atomic<std::uint64_t> accepted{0};
   std::atomic<bool> running{false};
   int port = 0;
 
-  // Each accepted socket is bound to the next loop in turn; that loop's single thread runs all its handlers,
-  // so they and a Close() from another thread (posted to the same loop) never overlap.
   void Accept() {
-    asio::io_context& loop = *loops[nextLoop];
-    nextLoop = (nextLoop + 1) % loops.size();
-    acceptor->async_accept(loop, [this](std::error_code ec, asio::ip::tcp::socket socket) {
+    acceptor->async_accept([this](std::error_code ec, asio::ip::tcp::socket socket) {
       // Once Stop has closed the listener, a connection whose accept had already completed is dropped too.
       if (!acceptor->is_open() || ec == asio::error::operation_aborted) return;
+      hub->JoinEnded();
       if (ec) return Accept();  // a failed accept (e.g. out of descriptors) must not end the listener
-      std::error_code ignored;
-      socket.set_option(asio::ip::tcp::no_delay(true), ignored);
-      auto conn = std::make_shared<Connection>(std::move(socket), hub, ++accepted);
-      {
-        std::lock_guard lock(hub->mutex);
-        hub->open.insert(conn);
-      }
-      conn->Start();
+      Admit(std::move(socket));
       Accept();
     });
   }
-};
 
-unsigned DefaultServerThreads() {
-  return std::clamp(8 * std::thread::hardware_concurrency(), 8u, 64u);
-}
+  // Takes the accepted socket out of the listener's loop (its thread blocks on it instead) and starts its
+  // connection; one over the limit is closed at once.
+  void Admit(asio::ip::tcp::socket socket) {
+    std::error_code ignored;
+    socket.set_option(asio::ip::tcp::no_delay(true), ignored);
+    std::string peer;
+    auto remote = socket.remote_endpoint(ignored);
+    if (!ignored) peer = remote.address().to_string() + ":" + std::to_string(remote.port());
+    {
+      std::lock_guard lock(hub->mutex);
+      if (hub->open.size() >= options.maxConnections) return;  // the socket closes as it goes
+    }
+    std::error_code ec;
+    const int fd = socket.release(ec);
+    if (ec) return;
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0) {
+      ::close(fd);
+      return;
+    }
+    // A connection whose thread cannot start (the system is out of threads) is closed as it goes.
+    std::make_shared<Connection>(fd, std::move(peer), hub, ++accepted)->Launch();
+  }
+};
 
 TcpServer::TcpServer(const Dispatcher& dispatcher, ServerOptions options) : impl_(std::make_unique<Impl>()) {
   impl_->options = std::move(options);
@@ -244,12 +275,8 @@ void TcpServer::Start() {
   asio::ip::address address = asio::ip::make_address(d.options.address, ec);
   if (ec) throw Error("Cannot listen on " + d.options.address + ": " + ec.message());
   asio::ip::tcp::endpoint endpoint(address, static_cast<unsigned short>(d.options.port));
-  const unsigned n = d.options.threads == 0 ? 1 : d.options.threads;
-  d.loops.clear();
-  // Concurrency hint 1: one thread runs each loop, so Asio queues a loop's own handlers without waking
-  // others.
-  for (unsigned i = 0; i < n; ++i) d.loops.push_back(std::make_unique<asio::io_context>(1));
-  auto acceptor = std::make_unique<asio::ip::tcp::acceptor>(*d.loops[0]);
+  d.io = std::make_unique<asio::io_context>(1);
+  auto acceptor = std::make_unique<asio::ip::tcp::acceptor>(*d.io);
   acceptor->open(endpoint.protocol(), ec);
   if (!ec) acceptor->set_option(asio::socket_base::reuse_address(true), ec);
   if (!ec) acceptor->bind(endpoint, ec);
@@ -259,39 +286,32 @@ void TcpServer::Start() {
                 ec.message());
   d.port = acceptor->local_endpoint().port();
   d.acceptor = std::move(acceptor);
-  d.nextLoop = 0;
-  for (auto& loop : d.loops) d.work.push_back(asio::make_work_guard(*loop));
   d.Accept();
-  for (auto& loop : d.loops) d.threads.emplace_back([&io = *loop] { io.run(); });
+  d.acceptThread = std::thread([&io = *d.io] {
+    pthread_setname_np(pthread_self(), "sw-listener");
+    io.run();
+  });
   d.running = true;
 }
 
 void TcpServer::Stop() {
   Impl& d = *impl_;
   if (!d.running) return;
-  // The listener is closed on its own loop, and only then are the connections closed: one accepted meanwhile
-  // would otherwise be missed and keep its loop (and this join) running.
-  std::promise<void> listenerClosed;
-  asio::post(d.acceptor->get_executor(), [&d, &listenerClosed] {
+  // The listener is closed on its own loop, whose run() then returns; only then are the connections closed,
+  // so that none accepted meanwhile is missed.
+  asio::post(*d.io, [&d] {
     std::error_code ignored;
     d.acceptor->close(ignored);
-    listenerClosed.set_value();
   });
-  listenerClosed.get_future().wait();
-  CloseAllConnections();
-  // Without the work guards, each loop's run() returns once its connections have finished their last handler.
-  d.work.clear();
-  for (std::thread& t : d.threads) t.join();
-  d.threads.clear();
-  {
-    std::lock_guard lock(d.hub->mutex);
-    d.hub->open.clear();
-  }
-  std::error_code ignored;
-  d.acceptor->close(ignored);
+  d.acceptThread.join();
   d.acceptor.reset();
-  // The sockets of the connections just released belong to these loops, so the loops go last.
-  d.loops.clear();
+  d.io.reset();
+  CloseAllConnections();
+  {
+    std::unique_lock lock(d.hub->mutex);
+    d.hub->allEnded.wait(lock, [&] { return d.hub->open.empty(); });
+  }
+  d.hub->JoinEnded();
   d.running = false;
 }
 

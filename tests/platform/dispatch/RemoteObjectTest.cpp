@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <asio.hpp>
+#include <filesystem>
 #include <future>
 #include <map>
 #include <mutex>
@@ -290,10 +291,10 @@ TEST(TcpServer, LargeRepliesReadLateArriveWholeAndInOrder) {
   }
 }
 
-// Each worker thread runs its own loop and connections are dealt to the loops in turn: every call of a
-// connection runs on the same thread, and a call that does not return holds up only the connections of its
-// own loop.
-TEST(TcpServer, ConnectionsAreDealtToTheWorkersInTurnAndStayOnTheirs) {
+// Every connection is served by a thread of its own: all its calls run on that thread, no two connections
+// share one, a call that does not return holds up no other connection, and the threads of connections that
+// have ended do not pile up.
+TEST(TcpServer, EachConnectionHasAThreadOfItsOwn) {
   Dispatcher d;
   std::mutex mutex;
   std::map<std::uint64_t, std::set<std::thread::id>> threadsOf;  // per connection id
@@ -308,33 +309,75 @@ TEST(TcpServer, ConnectionsAreDealtToTheWorkersInTurnAndStayOnTheirs) {
     released.wait_for(std::chrono::seconds(60));  // bounded, so a fault cannot hang the test run
     return Variant();
   });
-  ServerOptions options;
-  options.threads = 2;
-  TcpServer server(d, options);
+  TcpServer server(d);
   server.Start();
 
   std::vector<std::unique_ptr<RemoteObject>> clients;
-  for (int i = 0; i < 4; ++i) {
+  for (int i = 0; i < 4; ++i)
     clients.push_back(std::make_unique<RemoteObject>("127.0.0.1", server.Port(), "Icomm"));
-    clients.back()->Call(1, {});  // accepted (and numbered) in the order of connecting
-  }
   for (int round = 0; round < 3; ++round)
     for (auto& c : clients) c->Call(1, {});
   {
     std::lock_guard lock(mutex);
     ASSERT_EQ(threadsOf.size(), 4u);
-    for (auto& [id, threads] : threadsOf) EXPECT_EQ(threads.size(), 1u) << "connection " << id;
-    EXPECT_EQ(threadsOf[1], threadsOf[3]);
-    EXPECT_EQ(threadsOf[2], threadsOf[4]);
-    EXPECT_NE(threadsOf[1], threadsOf[2]);
+    std::set<std::thread::id> all;
+    for (auto& [id, threads] : threadsOf) {
+      EXPECT_EQ(threads.size(), 1u) << "connection " << id;
+      all.insert(threads.begin(), threads.end());
+    }
+    EXPECT_EQ(all.size(), 4u);
   }
 
-  // The first connection's call blocks its worker; the second connection is on the other one and is answered.
+  // The first connection's call blocks its thread; every other connection is answered meanwhile.
   std::thread blocked([&] { clients[0]->Call(2, {}); });
-  clients[1]->Call(1, {});
+  for (std::size_t i = 1; i < clients.size(); ++i) EXPECT_NO_THROW(clients[i]->Call(1, {}));
   release.set_value();
   blocked.join();
-  EXPECT_NO_THROW(clients[2]->Call(1, {}));
+
+  // Connections that come and go leave no threads behind: the process's thread count settles where it was.
+  clients.clear();
+  auto threadCount = [] {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) ++n;
+    return n;
+  };
+  for (int i = 0; i < 50; ++i) RemoteObject("127.0.0.1", server.Port(), "Icomm").Call(1, {});
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (server.OpenConnections() > 0 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(server.OpenConnections(), 0u);
+  RemoteObject("127.0.0.1", server.Port(), "Icomm").Call(1, {});  // an accept joins the ended threads
+  // The listener, this last connection's thread (if not yet ended) and the test's own: far from 50.
+  EXPECT_LT(threadCount(), 10u);
+}
+
+// A server at its connection limit closes the next connection as soon as it is accepted; the connections it
+// serves are not affected, and a place that frees up is taken again.
+TEST(TcpServer, ConnectionsBeyondTheLimitAreClosed) {
+  Dispatcher d;
+  d.Register("Icomm", 1, [](CallContext&, std::vector<Variant>&) { return Variant(std::int32_t{1}); });
+  ServerOptions options;
+  options.maxConnections = 2;
+  TcpServer server(d, options);
+  server.Start();
+  auto first = std::make_unique<RemoteObject>("127.0.0.1", server.Port(), "Icomm");
+  RemoteObject second("127.0.0.1", server.Port(), "Icomm");
+  first->Call(1, {});
+  second.Call(1, {});
+  RemoteObject third("127.0.0.1", server.Port(), "Icomm");
+  try {
+    third.Call(1, {});
+    ADD_FAILURE() << "a third connection was served";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("closed by the server"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(second.Call(1, {}), Variant(std::int32_t{1}));
+  first.reset();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (server.OpenConnections() > 1 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  RemoteObject fourth("127.0.0.1", server.Port(), "Icomm");
+  EXPECT_EQ(fourth.Call(1, {}), Variant(std::int32_t{1}));
 }
 
 // Stop closes the listener before the connections, so one accepted while stopping is closed too and Stop
@@ -342,9 +385,7 @@ TEST(TcpServer, ConnectionsAreDealtToTheWorkersInTurnAndStayOnTheirs) {
 TEST(TcpServer, StopsWhileClientsKeepConnecting) {
   Dispatcher d;
   d.Register("Icomm", 1, [](CallContext&, std::vector<Variant>&) { return Variant(); });
-  ServerOptions options;
-  options.threads = 3;
-  TcpServer server(d, options);
+  TcpServer server(d);
   for (int round = 0; round < 5; ++round) {
     server.Start();
     const auto port = static_cast<unsigned short>(server.Port());

@@ -24,7 +24,6 @@ TestServer::~TestServer() {
 void TestServer::Start(int port) {
   ServerOptions options;
   options.port = port;
-  options.threads = 2;
   server_ = std::make_unique<TcpServer>(dispatcher_, options);
   server_->Start();
   port_ = server_->Port();

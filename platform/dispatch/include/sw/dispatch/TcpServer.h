@@ -1,12 +1,12 @@
 #pragma once
 // A TCP server for a Dispatcher: accepts connections on an address and port (port 0 picks a free one), reads
-// call frames, dispatches each and writes its reply. Each worker thread runs its own event loop; accepted
-// connections are dealt to the loops in turn, and a connection's reads, calls and replies all run on its
-// loop's thread, answered in order. A call that takes long therefore holds up the other connections of its
-// loop (and, on the first loop, the accepting of new ones), not those of the other loops. A malformed call
-// frame gets a fault reply and closes that connection; an oversized length closes it at once; other clients
-// are not affected. Stop() (and the destructor) closes the listener and every connection and joins the
-// threads.
+// call frames, dispatches each and writes its reply. The listener runs on a thread of its own, and every
+// accepted connection is served by a thread of its own, which blocks on its socket: it receives, answers the
+// calls in order and sends each reply, so a call costs the server one receive and one send, and a call that
+// takes long holds up no other client. A malformed call frame gets a fault reply and closes that connection;
+// an oversized length closes it at once; other clients are not affected. Connections beyond
+// ServerOptions::maxConnections are closed as they are accepted. Stop() (and the destructor) closes the
+// listener and every connection and joins the threads (waiting for calls in progress to return).
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -19,16 +19,11 @@
 
 namespace sw {
 
-// Worker threads a server starts by default: eight per processor core, at least 8, at most 64. A
-// connection's calls run on its loop's thread, and a call that waits (for the database, for the client to
-// take a large reply) holds up the other connections of that loop, so the loops are many: a thread idle in
-// its event wait costs nothing, while two busy clients sharing a loop wait for each other's calls.
-unsigned DefaultServerThreads();
-
 struct ServerOptions {
   std::string address = "127.0.0.1";
   int port = 0;
-  unsigned threads = 4;  // worker threads, each with its own event loop (0 counts as 1)
+  // Connections served at once (each has a thread); one more is closed as soon as it is accepted.
+  std::size_t maxConnections = 1000;
   std::uint32_t maxFrameSize = kDefaultMaxFrameSize;
 };
 
@@ -51,7 +46,7 @@ class TcpServer {
   std::uint64_t AcceptedConnections() const;
   // Drops every open connection, keeping the listener (as a server restart looks to its clients).
   void CloseAllConnections();
-  // Called (on a pool thread) after a connection has closed, with its id; set before Start.
+  // Called (on the connection's thread) after a connection has closed, with its id; set before Start.
   void SetDisconnectHandler(std::function<void(std::uint64_t connectionId)> handler);
 
  private:
