@@ -3,7 +3,6 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
-#include <sys/uio.h>
 
 #include <algorithm>
 #include <asio.hpp>
@@ -13,6 +12,7 @@
 #include <mutex>
 #include <string_view>
 
+#include "FrameSend.h"
 #include "sw/core/Error.h"
 
 namespace sw {
@@ -75,16 +75,7 @@ struct RemoteObject::Impl {
     std::size_t sent = 0;
     const std::size_t total = header.size() + payload.size();
     while (sent < total) {
-      iovec parts[2];
-      int count = 0;
-      if (sent < header.size())
-        parts[count++] = {const_cast<char*>(header.data() + sent), header.size() - sent};
-      const std::size_t from = sent < header.size() ? 0 : sent - header.size();
-      parts[count++] = {const_cast<char*>(payload.data() + from), payload.size() - from};
-      msghdr msg{};
-      msg.msg_iov = parts;
-      msg.msg_iovlen = static_cast<decltype(msg.msg_iovlen)>(count);
-      const ssize_t n = ::sendmsg(socket.native_handle(), &msg, MSG_NOSIGNAL | MSG_DONTWAIT);
+      const ssize_t n = SendFrameRest(socket.native_handle(), header, payload, sent, MSG_DONTWAIT);
       if (n >= 0) {
         sent += static_cast<std::size_t>(n);
       } else if (errno == EAGAIN || errno == EWOULDBLOCK) {

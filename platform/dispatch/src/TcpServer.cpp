@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/socket.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,13 +10,13 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
-#include <future>
 #include <mutex>
 #include <set>
 #include <system_error>
 #include <thread>
 #include <vector>
 
+#include "FrameSend.h"
 #include "sw/core/Error.h"
 
 namespace sw {
@@ -179,16 +178,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     std::size_t sent = 0;
     const std::size_t total = header.size() + payload.size();
     while (sent < total) {
-      iovec parts[2];
-      int count = 0;
-      if (sent < header.size())
-        parts[count++] = {const_cast<char*>(header.data() + sent), header.size() - sent};
-      const std::size_t from = sent < header.size() ? 0 : sent - header.size();
-      parts[count++] = {const_cast<char*>(payload.data() + from), payload.size() - from};
-      msghdr msg{};
-      msg.msg_iov = parts;
-      msg.msg_iovlen = static_cast<decltype(msg.msg_iovlen)>(count);
-      const ssize_t n = ::sendmsg(fd_, &msg, MSG_NOSIGNAL);
+      const ssize_t n = SendFrameRest(fd_, header, payload, sent, 0);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) return false;
       sent += static_cast<std::size_t>(n);
