@@ -125,7 +125,8 @@ void AppendLogText(std::string& out, std::string_view text) {
 
 AppServer::AppServer(AppServerOptions options)
     : options_(std::move(options)),
-      pool_(OpenDbConnector(options_.database), options_.statementTimeout),
+      pool_(OpenDbConnector(options_.database), options_.statementTimeout,
+            options_.dbConnections == 0 ? DefaultPoolSize() : options_.dbConnections),
       sessions_([this](DbConnection& db) { return NextId(db, 2007, 1); },
                 // Server processes share a PostgreSQL database and hear of each other's logouts.
                 pool_.Connector().Dialect() == DbDialect::Postgres

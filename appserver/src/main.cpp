@@ -1,7 +1,7 @@
 // staffwatch-server: the application server process.
 //   staffwatch-server --db sqlite:FILE | postgresql://... [--listen HOST:PORT] [--demo] [--max-rows N]
-//                     [--max-connections N] [--statement-timeout MS] [--max-frame BYTES] [--max-packet BYTES]
-//                     [--log FILE|-|none] [--seed-dir DIR] [--init-only]
+//                     [--max-connections N] [--db-connections N] [--statement-timeout MS] [--max-frame BYTES]
+//                     [--max-packet BYTES] [--log FILE|-|none] [--seed-dir DIR] [--init-only]
 // Prints "listening on HOST:PORT" once it serves (port 0 picks a free port), and stops cleanly on SIGTERM or
 // SIGINT.
 #include <csignal>
@@ -19,8 +19,9 @@ namespace {
 
 void Usage() {
   std::cerr << "usage: staffwatch-server --db sqlite:FILE|postgresql://... [--listen HOST:PORT] [--demo]\n"
-               "                         [--max-rows N] [--max-connections N] [--statement-timeout MS]\n"
-               "                         [--max-frame BYTES] [--max-packet BYTES] [--log FILE|-|none]\n"
+               "                         [--max-rows N] [--max-connections N] [--db-connections N]\n"
+               "                         [--statement-timeout MS] [--max-frame BYTES] [--max-packet BYTES]\n"
+               "                         [--log FILE|-|none]\n"
                "                         [--seed-dir DIR] [--init-only]\n";
 }
 
@@ -63,6 +64,8 @@ int main(int argc, char** argv) {
         options.maxRows = static_cast<std::size_t>(Number(a, value(), 0, 100000000));
       } else if (a == "--max-connections") {
         net.maxConnections = static_cast<std::size_t>(Number(a, value(), 1, 100000));
+      } else if (a == "--db-connections") {
+        options.dbConnections = static_cast<std::size_t>(Number(a, value(), 1, 1000));
       } else if (a == "--statement-timeout") {
         options.statementTimeout = std::chrono::milliseconds(Number(a, value(), 0, 86400000));
       } else if (a == "--max-frame") {

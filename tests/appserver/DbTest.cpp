@@ -4,12 +4,16 @@
 
 #include <cstdlib>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
+#include <future>
 #include <span>
+#include <thread>
 
 #include "TestSupport.h"
 #include "sw/appserver/Db.h"
+#include "sw/appserver/DbPool.h"
 #include "sw/appserver/Schema.h"
 #include "sw/core/DateTime.h"
 #include "sw/core/Error.h"
@@ -220,6 +224,39 @@ TEST_P(DbTest, OlderSchemaGainsNewTablesAndKeepsItsRows) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DbTest, ::testing::Values("sqlite", "postgres"),
+                         [](const auto& info) { return info.param; });
+
+// The pool opens no more connections than its limit, however many callers there are: one that finds them all
+// lent out waits, and takes the first given back.
+class DbPoolTest : public test::FreshDatabaseTest {};
+
+TEST_P(DbPoolTest, OpensAtMostItsLimitAndACallerWaitsForAConnectionGivenBack) {
+  DbPool pool(std::move(connector_), std::chrono::seconds(30), 2);
+  auto first = pool.Acquire();
+  std::promise<void> secondHeld, releaseSecond;
+  std::thread holder([&] {
+    auto second = pool.Acquire();
+    secondHeld.set_value();
+    releaseSecond.get_future().wait();
+  });
+  secondHeld.get_future().wait();
+  EXPECT_EQ(pool.OpenConnections(), 2u);
+
+  std::atomic<bool> served{false};
+  std::thread third([&] {
+    auto db = pool.Acquire();
+    served = db->Execute("SELECT 1").rows.size() == 1;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_FALSE(served) << "a third connection was opened beyond the limit";
+  releaseSecond.set_value();
+  holder.join();
+  third.join();
+  EXPECT_TRUE(served);
+  EXPECT_EQ(pool.OpenConnections(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, DbPoolTest, ::testing::Values("sqlite", "postgres"),
                          [](const auto& info) { return info.param; });
 
 TEST(DbUrl, LocationsAreCheckedBeforeUse) {

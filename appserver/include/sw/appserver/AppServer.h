@@ -29,6 +29,7 @@ struct AppServerOptions {
   std::chrono::milliseconds statementTimeout{30000};
   std::size_t maxPacket = std::size_t{64} * 1024 * 1024;  // inflated size of one received packet at most
   std::string logFile = "-";                              // "-": standard error; "": no call log
+  std::size_t dbConnections = 0;  // database connections open at most (0: DefaultPoolSize())
 };
 
 class AppServer {

@@ -49,7 +49,7 @@ struct DbResult {
 
 enum class DbDialect : std::uint8_t { Sqlite, Postgres };
 
-// One connection. Not shared between threads: every worker opens its own.
+// One connection. Not shared between threads: a call borrows one from the pool for its whole duration.
 class DbConnection {
  public:
   virtual ~DbConnection() = default;
@@ -82,7 +82,7 @@ class DbConnection {
   void Rollback();
 };
 
-// Makes connections to one database. Thread-safe: workers call Connect concurrently.
+// Makes connections to one database. Thread-safe: the pool may call Connect from several threads at once.
 class DbConnector {
  public:
   virtual ~DbConnector() = default;
